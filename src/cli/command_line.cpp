@@ -1,0 +1,139 @@
+#include "cli/command_line.h"
+
+#include "output/console.h"
+#include "output/platform.h"
+
+std::string_view WindowsCommandTail(std::string_view commandLine) {
+  std::size_t i = 0;
+  if (!commandLine.empty() && commandLine[0] == '"') {
+    std::size_t close = commandLine.find('"', 1);
+    i = close == std::string_view::npos ? commandLine.size() : close + 1;
+  } else {
+    while (i < commandLine.size() && static_cast<unsigned char>(commandLine[i]) > 32) ++i;
+  }
+  while (i < commandLine.size() && commandLine[i] == ' ') ++i;
+  return commandLine.substr(i);
+}
+
+const std::array<std::string_view, 17> UsageText = {
+    "This tool creates all of the DNS files required to fully host",
+    "a complete reverse DNS for all of the RFC1918 private IP address",
+    "blocks.",
+    "",
+    "Syntax: ZONQUIST [/<class>] <private_domain_name>",
+    " The private domain must be a fully qualified Internet domain name",
+    " to use for all of your private DNS activity. This should NOT be",
+    " your public domain name!",
+    "",
+    "The class is a single letter /A, /B, or /C and limits the output",
+    "to just the single class you are using. The other classes will",
+    "have a much less detailed DNS listing.",
+    "  /A = detail for 10.0.0.0/8",
+    "  /B = detail for 172.16.0.0/12",
+    "  /C = detail for 192.168.0.0/16",
+    "",
+    "Please read the enclosed documentation.",
+};
+
+void PrintUsage() {
+  for (std::string_view line : UsageText) PrintLine(line);
+}
+
+bool WantsHelp(std::string_view commandText) {
+  return commandText.empty() || commandText.find('?') != std::string_view::npos;
+}
+
+namespace {
+
+void TrimBlanks(std::string& text) {
+  std::size_t start = text.find_first_not_of(' ');
+  if (start == std::string::npos) {
+    text.clear();
+    return;
+  }
+  text.erase(text.find_last_not_of(' ') + 1);
+  text.erase(0, start);
+}
+
+bool IsNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '_';
+}
+
+// Names that would break the zone files: empty labels, characters that a
+// master file reads otherwise, labels or names too long for DNS.
+constexpr std::size_t kMaxLabel = 63;
+constexpr std::size_t kMaxName = 235;  // "private.ip-address." + name fits 255 octets
+
+bool IsWellFormedName(std::string_view name) {
+  if (name.size() > kMaxName) return false;
+  std::size_t label = 0;
+  for (char c : name) {
+    if (c == '.') {
+      if (label == 0) return false;
+      label = 0;
+    } else if (!IsNameCharacter(c) || ++label > kMaxLabel) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) {
+  SwitchScan scan;
+  for (std::size_t p; (p = commandText.find('/')) != std::string::npos;) {
+    std::string token = commandText.substr(p, 2);
+    platform::UpperCase(token);
+    if (token != "/A" && token != "/B" && token != "/C") {
+      scan.accepted = false;
+      scan.lines.push_back("Error: invalid command line switch.");
+      break;
+    }
+    detailClasses = token.substr(1);
+    scan.lines.push_back(" + Including class " + detailClasses + " block detail only");
+    // Only a blank after the switch goes with it: a glued domain stays whole.
+    std::size_t removed = p + 2 < commandText.size() && commandText[p + 2] == ' ' ? 3 : 2;
+    commandText.erase(p, removed);
+    TrimBlanks(commandText);
+  }
+  scan.detailClasses = std::move(detailClasses);
+  scan.commandText = std::move(commandText);
+  return scan;
+}
+
+std::optional<std::string> ValidateDomain(std::string_view commandText) {
+  bool accepted = commandText.find('.') != std::string_view::npos &&
+                  commandText.find(' ') == std::string_view::npos && commandText.back() == '.' &&
+                  IsWellFormedName(commandText);
+  if (accepted) return std::nullopt;
+  std::string message = "Error: The domain name \"";
+  message += commandText;
+  message += "\" is not a fully qualified Internet domain name!";
+  return message;
+}
+
+CommandDecision DecideCommand(std::string_view commandTail) {
+  CommandDecision decision;
+  if (WantsHelp(commandTail)) {
+    decision.action = CommandDecision::Action::ShowHelp;
+    return decision;
+  }
+  SwitchScan scan = ParseCommandLine(std::string(commandTail), "ABC");
+  decision.lines = std::move(scan.lines);
+  decision.detailClasses = std::move(scan.detailClasses);
+  if (!scan.accepted) {
+    decision.exitStatus = 1;
+    return decision;
+  }
+  if (std::optional<std::string> error = ValidateDomain(scan.commandText)) {
+    decision.lines.push_back(std::move(*error));
+    decision.exitStatus = 1;
+    return decision;
+  }
+  decision.action = CommandDecision::Action::Generate;
+  decision.privateDomain = std::move(scan.commandText);
+  platform::LowerCase(decision.privateDomain);
+  return decision;
+}

@@ -1,0 +1,39 @@
+// Decisions taken from the command text: help, class switches, domain.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The tail of a raw Windows command line: a quoted program name runs to
+// the next quote inclusive, an unquoted one to the first character of
+// code 32 or less; the spaces after it are skipped.
+std::string_view WindowsCommandTail(std::string_view commandLine);
+
+extern const std::array<std::string_view, 17> UsageText;
+void PrintUsage();
+
+bool WantsHelp(std::string_view commandText);
+
+struct SwitchScan {
+  bool accepted = true;
+  std::string detailClasses;
+  std::string commandText;         // what is left for the domain test
+  std::vector<std::string> lines;  // console lines, in order
+};
+SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses);
+
+// The rejection message, or nothing when the name is accepted.
+std::optional<std::string> ValidateDomain(std::string_view commandText);
+
+struct CommandDecision {
+  enum class Action { ShowHelp, Generate, Reject };
+  Action action = Action::Reject;
+  std::vector<std::string> lines;  // switch lines, then any error line
+  std::string detailClasses;
+  std::string privateDomain;
+  int exitStatus = 0;
+};
+CommandDecision DecideCommand(std::string_view commandTail);

@@ -1,0 +1,8 @@
+#include "cli/run.h"
+#include "output/platform.h"
+
+int main(int argc, char** argv) {
+  platform::InitProcess();
+  std::string tail = platform::CommandTail(argc, argv);
+  return RunZonquist(tail);
+}

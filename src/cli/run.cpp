@@ -1,0 +1,32 @@
+#include "cli/run.h"
+
+#include <string>
+
+#include "cli/command_line.h"
+#include "output/console.h"
+#include "output/output_file.h"
+#include "zones/block_plan.h"
+#include "zones/boot_include.h"
+#include "zones/shared_state.h"
+
+int RunZonquist(std::string_view commandTail) {
+  BootIncludeName = "BOOT.INC";
+  SetTitle(BannerText);
+  DetailClasses = "ABC";
+  PrintLine(std::string(BannerText) + std::to_string(BuildStamp));
+
+  CommandDecision decision = DecideCommand(commandTail);
+  if (decision.action == CommandDecision::Action::ShowHelp) {
+    PrintUsage();
+    return 0;
+  }
+  for (const std::string& line : decision.lines) PrintLine(line);
+  if (decision.action == CommandDecision::Action::Reject) return decision.exitStatus;
+
+  DetailClasses = decision.detailClasses;
+  PrivateDomain = decision.privateDomain;
+  WriteBootInclude();
+  WriteForwardZone();
+  PrintLine("Done.");
+  return OutputFailed() ? 2 : 0;
+}

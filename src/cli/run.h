@@ -1,0 +1,8 @@
+// The run sequence: banner, command decisions, generation, exit status.
+#pragma once
+
+#include <string_view>
+
+// 0 after help or a complete run, 1 for rejected input, 2 when an output
+// file could not be written in full.
+int RunZonquist(std::string_view commandTail);

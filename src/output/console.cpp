@@ -1,0 +1,26 @@
+#include "output/console.h"
+
+#include <string>
+
+#include "zones/shared_state.h"
+
+char LastTitleSecond = '\0';
+
+void PrintLine(std::string_view text) {
+  if (!text.empty()) platform::WriteStandardOutput(text);
+  platform::WriteStandardOutput("\r\n");
+}
+
+void PrintErrorLine(std::string_view text) {
+  std::string line(text);
+  line += "\r\n";
+  platform::WriteStandardError(line);
+}
+
+void SetTitle(std::string_view text) { platform::SetConsoleTitleText(text); }
+
+void ShowProgressTitle(Ipv4Value address) {
+  std::string title(BannerText);
+  title += FormatDottedQuad(address);
+  SetTitle(title);
+}

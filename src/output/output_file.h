@@ -1,0 +1,51 @@
+// Text files written line by line through a fixed buffer per file.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "output/platform.h"
+
+inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
+
+struct OutputFile {
+  std::string name;
+  platform::FileHandle handle;
+  bool open = false;
+  bool reported = false;
+  // Present while lines are taken; gone when the file is not open or a
+  // write has failed, so the rest is dropped and no hole appears.
+  std::unique_ptr<char[]> buffer;
+  std::size_t used = 0;
+
+  OutputFile() = default;
+  OutputFile(OutputFile&&) noexcept;
+  OutputFile& operator=(OutputFile&&) noexcept;
+  ~OutputFile();
+};
+
+// Creates the file or empties it in place; on failure it is not open and
+// the failure has been reported.
+OutputFile OpenOutputFile(std::string_view name);
+void CloseOutputFile(OutputFile& file);
+
+void WriteFileLineSlow(OutputFile& file, std::string_view text);
+
+// Text, then CR LF.
+inline void WriteFileLine(OutputFile& file, std::string_view text) {
+  if (file.buffer && OutputBufferSize - file.used >= text.size() + 2) {
+    char* at = file.buffer.get() + file.used;
+    std::memcpy(at, text.data(), text.size());
+    at[text.size()] = '\r';
+    at[text.size() + 1] = '\n';
+    file.used += text.size() + 2;
+    return;
+  }
+  WriteFileLineSlow(file, text);
+}
+
+// Whether any file of this run could not be created or completely written.
+bool OutputFailed();

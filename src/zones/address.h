@@ -1,0 +1,98 @@
+// IPv4 addresses as signed 32-bit values and their text forms.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+
+// a.b.c.d with a in the top byte; 128.0.0.0 and up are negative.
+using Ipv4Value = std::int32_t;
+
+inline constexpr std::string_view DottedQuadMask = "#_.#_.#_.#";
+inline constexpr std::string_view HostLabelMask = "#_-#_-#_-#";
+inline constexpr std::string_view HexPrefix = "&h";
+
+// The general mask formatter: "_" escapes the next character, a run of
+// n "#" is a decimal field right-aligned in n places that grows to fit.
+std::string FormatByMask(std::string_view mask, std::span<const int> numbers);
+
+// "&h" and eight upper-case hex digits, one pair per dotted field.
+std::string DottedQuadHexText(std::string_view text);
+Ipv4Value ParseDottedQuad(std::string_view text);
+
+std::string FormatDottedQuad(Ipv4Value v);   // a.b.c.d
+std::string FormatReverseQuad(Ipv4Value v);  // d.c.b.a
+std::string FormatHostLabel(Ipv4Value v);    // a-b-c-d
+
+inline constexpr unsigned Octet(Ipv4Value v, int index) {
+  return (static_cast<std::uint32_t>(v) >> (24 - 8 * index)) & 0xFFu;
+}
+
+// The same forms for the zone writers' inner loops, written straight into
+// a caller's buffer from a table of octet texts.
+namespace detail {
+struct OctetText {
+  char text[4];  // digits, then the separator that follows them
+  std::uint8_t length;  // digits only
+};
+template <char Separator>
+constexpr std::array<OctetText, 256> MakeOctetTexts() {
+  std::array<OctetText, 256> table{};
+  for (unsigned n = 0; n < 256; ++n) {
+    OctetText& t = table[n];
+    unsigned len = 0;
+    if (n >= 100) t.text[len++] = static_cast<char>('0' + n / 100);
+    if (n >= 10) t.text[len++] = static_cast<char>('0' + n / 10 % 10);
+    t.text[len++] = static_cast<char>('0' + n % 10);
+    t.text[len] = Separator;
+    t.length = static_cast<std::uint8_t>(len);
+  }
+  return table;
+}
+inline constexpr std::array<OctetText, 256> kDotOctets = MakeOctetTexts<'.'>();
+inline constexpr std::array<OctetText, 256> kDashOctets = MakeOctetTexts<'-'>();
+
+// Copies all four bytes (digits and separator); the caller keeps the part
+// it needs. Returns the end of the digits, or of the separator if kept.
+inline char* PutOctet(char* out, const OctetText& t, bool keepSeparator) {
+  std::memcpy(out, t.text, 4);
+  return out + t.length + (keepSeparator ? 1 : 0);
+}
+
+template <char Separator>
+inline char* AppendQuad(char* out, unsigned w, unsigned x, unsigned y, unsigned z) {
+  const auto& table = Separator == '.' ? kDotOctets : kDashOctets;
+  out = PutOctet(out, table[w], true);
+  out = PutOctet(out, table[x], true);
+  out = PutOctet(out, table[y], true);
+  return PutOctet(out, table[z], false);
+}
+}  // namespace detail
+
+// Each writes at most AppendedQuadSpace bytes at out and returns the end of
+// the text (at most 15 characters).
+inline constexpr std::size_t AppendedQuadSpace = 16;
+
+inline char* AppendDottedQuad(char* out, Ipv4Value v) {
+  return detail::AppendQuad<'.'>(out, Octet(v, 0), Octet(v, 1), Octet(v, 2), Octet(v, 3));
+}
+inline char* AppendReverseQuad(char* out, Ipv4Value v) {
+  return detail::AppendQuad<'.'>(out, Octet(v, 3), Octet(v, 2), Octet(v, 1), Octet(v, 0));
+}
+inline char* AppendHostLabel(char* out, Ipv4Value v) {
+  return detail::AppendQuad<'-'>(out, Octet(v, 0), Octet(v, 1), Octet(v, 2), Octet(v, 3));
+}
+
+// Walks first..last inclusive in signed order; nothing when first > last.
+// Stops on reaching last, so a range ending at the largest value is safe.
+template <class Handle>
+inline void ForEachAddress(Ipv4Value first, Ipv4Value last, Handle&& handle) {
+  if (first > last) return;
+  for (Ipv4Value a = first;; ++a) {
+    handle(a);
+    if (a == last) return;
+  }
+}
