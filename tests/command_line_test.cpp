@@ -1,0 +1,113 @@
+#include "cli/command_line.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Action = CommandDecision::Action;
+
+const std::string kNotFqdn = "\" is not a fully qualified Internet domain name!";
+std::string Rejected(const std::string& text) { return "Error: The domain name \"" + text + kNotFqdn; }
+const std::string kLineA = " + Including class A block detail only";
+const std::string kLineB = " + Including class B block detail only";
+const std::string kLineC = " + Including class C block detail only";
+const std::string kBadSwitch = "Error: invalid command line switch.";
+
+struct Case {
+  std::string tail;
+  Action action;
+  std::vector<std::string> lines;
+  std::string classes;  // when generating
+  std::string domain;   // when generating
+};
+
+void Check(const Case& c) {
+  CommandDecision d = DecideCommand(c.tail);
+  EXPECT_EQ(d.action, c.action) << "[" << c.tail << "]";
+  EXPECT_EQ(d.lines, c.lines) << "[" << c.tail << "]";
+  EXPECT_EQ(d.exitStatus, c.action == Action::Reject ? 1 : 0) << "[" << c.tail << "]";
+  if (c.action == Action::Generate) {
+    EXPECT_EQ(d.detailClasses, c.classes) << "[" << c.tail << "]";
+    EXPECT_EQ(d.privateDomain, c.domain) << "[" << c.tail << "]";
+  }
+}
+
+TEST(DecideCommand, EdgeTable) {
+  const Case cases[] = {
+      {"", Action::ShowHelp, {}, "", ""},
+      {"/?", Action::ShowHelp, {}, "", ""},
+      {"lan.internal. ?", Action::ShowHelp, {}, "", ""},
+      {"lan.internal.", Action::Generate, {}, "ABC", "lan.internal."},
+      {"/a lan.internal.", Action::Generate, {kLineA}, "A", "lan.internal."},
+      {"lan.internal. /C", Action::Generate, {kLineC}, "C", "lan.internal."},
+      {"/A /C lan.internal.", Action::Generate, {kLineA, kLineC}, "C", "lan.internal."},
+      {"/X lan.internal.", Action::Reject, {kBadSwitch}, "", ""},
+      {"/A /X lan.internal.", Action::Reject, {kLineA, kBadSwitch}, "", ""},
+      {"/A", Action::Reject, {kLineA, Rejected("")}, "", ""},
+      {"lan.internal", Action::Reject, {Rejected("lan.internal")}, "", ""},
+      {"lan", Action::Reject, {Rejected("lan")}, "", ""},
+      {"lan .internal.", Action::Reject, {Rejected("lan .internal.")}, "", ""},
+      {"LAN.Internal.", Action::Generate, {}, "ABC", "lan.internal."},
+      {"lan.internal. ", Action::Reject, {Rejected("lan.internal. ")}, "", ""},
+      {"/b   lan.internal.   ", Action::Generate, {kLineB}, "B", "lan.internal."},
+      {"  /c lan.internal.", Action::Generate, {kLineC}, "C", "lan.internal."},
+      // A "/" inside the name is taken as a switch.
+      {"lan/internal.", Action::Reject, {kBadSwitch}, "", ""},
+      {"/", Action::Reject, {kBadSwitch}, "", ""},
+  };
+  for (const Case& c : cases) Check(c);
+}
+
+// Mend: only a blank after a switch goes with it.
+TEST(DecideCommand, GluedSwitchKeepsTheDomainWhole) {
+  const Case cases[] = {
+      {"/Alan.internal.", Action::Generate, {kLineA}, "A", "lan.internal."},
+      {"/clan.internal.", Action::Generate, {kLineC}, "C", "lan.internal."},
+      {"lan.internal./B", Action::Generate, {kLineB}, "B", "lan.internal."},
+      {"/A/Blan.internal.", Action::Generate, {kLineA, kLineB}, "B", "lan.internal."},
+  };
+  for (const Case& c : cases) Check(c);
+}
+
+// Mend: names that would make broken zone files are refused.
+TEST(ValidateDomain, RefusesNamesThatBreakZoneFiles) {
+  const std::string label63(63, 'a');
+  const std::string name235 = label63 + "." + label63 + "." + label63 + "." + std::string(42, 'c') + ".";
+  ASSERT_EQ(name235.size(), 235u);
+
+  const std::string accepted[] = {
+      "lan.internal.", "a.", "x-1_y.corp.", label63 + ".", name235, "A.B.",
+  };
+  for (const std::string& name : accepted) EXPECT_FALSE(ValidateDomain(name).has_value()) << name;
+
+  const std::string refused[] = {
+      ".", "a..b.", ".a.", "lan\t.internal.", "lan;x.internal.", "l\xe4n.internal.",
+      "lan.internal..", label63 + "a.", "b" + name235, "lan.in\"ternal.", "lan.int\x1b[2J.",
+  };
+  for (const std::string& name : refused)
+    EXPECT_EQ(ValidateDomain(name), Rejected(name)) << name;
+}
+
+TEST(WindowsCommandTail, ProgramNameForms) {
+  struct Case {
+    const char* line;
+    const char* tail;
+  } cases[] = {
+      {"ZONQUIST /C lan.internal.", "/C lan.internal."},
+      {"\"C:\\Program Files\\zonquist.exe\" /C lan.internal.", "/C lan.internal."},
+      {"\"C:\\zq\\zonquist.exe\"lan.internal.", "lan.internal."},
+      {"zonquist", ""},
+      {"zonquist    ", ""},
+      {"zonquist\tlan.internal.", "\tlan.internal."},
+      {"zonquist  lan.internal.  ", "lan.internal.  "},
+      {"\"unclosed name lan.internal.", ""},
+      {"  zonquist lan.internal.", "zonquist lan.internal."},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WindowsCommandTail(c.line), c.tail) << c.line;
+}
+
+}  // namespace

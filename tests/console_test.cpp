@@ -1,0 +1,58 @@
+#include "output/console.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A clock that hands out the given digits in turn and counts its readings.
+struct ScriptedClock {
+  std::string digits;
+  std::size_t reads = 0;
+  char operator()() { return digits.at(reads++); }
+};
+
+struct Call {
+  const char* address;
+  const char* digits;  // what the clock shows at this call's readings
+  bool shown;
+};
+
+void Drive(const std::vector<Call>& calls, char expectedLast) {
+  char last = '\0';
+  for (const Call& call : calls) {
+    ScriptedClock clock{call.digits};
+    std::vector<std::string> shown;
+    StepProgressTitle(last, ParseDottedQuad(call.address), clock,
+                      [&](Ipv4Value a) { shown.push_back(FormatDottedQuad(a)); });
+    EXPECT_EQ(!shown.empty(), call.shown) << call.address;
+    EXPECT_EQ(clock.reads, call.shown ? 2u : 1u) << call.address;
+    if (call.shown) {
+      EXPECT_EQ(shown, std::vector<std::string>{call.address});
+    }
+  }
+  EXPECT_EQ(last, expectedLast);
+}
+
+TEST(ProgressTitle, RateLimitedBySecondsDigit) {
+  // The first call always shows, whatever the clock reads.
+  Drive({{"10.0.0.1", "00", true}}, '0');
+  // Same second: unchanged, and the clock is read once only.
+  Drive({{"10.0.0.1", "33", true}, {"10.0.0.2", "3", false}}, '3');
+  // Ten seconds later the digit is the same again: unchanged.
+  Drive({{"10.0.0.1", "44", true}, {"10.0.0.2", "4", false}, {"10.0.0.3", "55", true}}, '5');
+  // The second moved on between the readings: the newer digit is kept, so
+  // a call at that newer second leaves the title.
+  Drive({{"10.0.0.1", "78", true}, {"10.0.0.2", "8", false}}, '8');
+}
+
+TEST(Console, EmptyLineIsOnlyCrLf) {
+  testing::internal::CaptureStdout();
+  PrintLine("");
+  PrintLine("a\r\nb");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "\r\na\r\nb\r\n");
+}
+
+}  // namespace

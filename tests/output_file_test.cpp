@@ -1,0 +1,111 @@
+#include "output/output_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+std::string WriteLines(const std::string& name, const std::vector<std::string>& lines) {
+  testing::internal::CaptureStderr();
+  OutputFile file = OpenOutputFile(name);
+  for (const std::string& line : lines) WriteFileLine(file, line);
+  CloseOutputFile(file);
+  return testing::internal::GetCapturedStderr();
+}
+
+TEST(OutputFile, LinesEndInCrLfAndReplaceLongerContent) {
+  TempDir dir;
+  std::string path = dir / "zone";
+  WriteFile(path, std::string(5000, 'x'));
+  struct stat before {};
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+
+  EXPECT_EQ(WriteLines(path, {"", "one", "two\r\nthree"}), "");
+  EXPECT_EQ(ReadFile(path), "\r\none\r\ntwo\r\nthree\r\n");
+  struct stat after {};
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino) << "emptied in place, not made anew";
+}
+
+TEST(OutputFile, LinesBeyondOneBufferArriveInOrder) {
+  TempDir dir;
+  std::string path = dir / "big";
+  std::vector<std::string> lines;
+  std::string expected;
+  for (int i = 0; i < 60000; ++i) {
+    lines.push_back(std::to_string(i) + std::string(static_cast<std::size_t>(i % 37), 'q'));
+    expected += lines.back() + "\r\n";
+  }
+  lines.push_back(std::string(OutputBufferSize + 3, 'L'));  // larger than the buffer
+  expected += lines.back() + "\r\n";
+  lines.push_back("end");
+  expected += "end\r\n";
+  EXPECT_EQ(WriteLines(path, lines), "");
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST(OutputFile, FifoIsNotCutAndGetsEveryLine) {
+  TempDir dir;
+  std::string path = dir / "fifo";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadFile(path); });
+  std::vector<std::string> lines(3000, std::string(500, 'f'));
+  EXPECT_EQ(WriteLines(path, lines), "");
+  reader.join();
+  EXPECT_EQ(received, JoinCrLf(lines));
+}
+
+TEST(OutputFile, FileLockedByAnotherProcessIsUntouchedAndReported) {
+  TempDir dir;
+  std::string path = dir / "BOOT.INC";
+  WriteFile(path, "kept\n");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    int fd = open(path.c_str(), O_RDONLY);
+    flock(fd, LOCK_EX);
+    char c = 1;
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  std::string err = WriteLines(path, {"new"});
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  EXPECT_EQ(err, "Error: could not write " + path + ": Resource temporarily unavailable\r\n");
+  EXPECT_EQ(ReadFile(path), "kept\n");
+  EXPECT_TRUE(OutputFailed());
+}
+
+TEST(OutputFile, FailuresAreReportedOncePerFile) {
+  TempDir dir;
+  struct Case {
+    std::string name;
+    std::string reason;
+  } cases[] = {
+      {"/dev/full", "No space left on device"},
+      {dir.path(), "Is a directory"},
+      {dir / "missing/zone", "No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines(2 * OutputBufferSize / 100, std::string(98, 'z'));
+    EXPECT_EQ(WriteLines(c.name, lines), "Error: could not write " + c.name + ": " + c.reason + "\r\n");
+  }
+  EXPECT_TRUE(OutputFailed());
+}
+
+}  // namespace

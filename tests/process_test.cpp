@@ -1,0 +1,94 @@
+// The built binary, run in a temporary folder: console bytes, exit status
+// and the files it leaves.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/command_line.h"
+#include "test_support.h"
+#include "zone_expectations.h"
+
+namespace {
+
+const std::string kBanner = "Talvenor Zonquist 20070118";
+
+std::vector<std::string> HelpTranscript() {
+  std::vector<std::string> lines{kBanner};
+  lines.insert(lines.end(), UsageText.begin(), UsageText.end());
+  return lines;
+}
+
+TEST(Process, HelpAndRejectionsWriteNoFile) {
+  const std::string notFqdn = "\" is not a fully qualified Internet domain name!";
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> transcript;
+    int status;
+  } cases[] = {
+      {{}, HelpTranscript(), 0},
+      {{"/?"}, HelpTranscript(), 0},
+      {{"lan.internal.", "?"}, HelpTranscript(), 0},
+      {{"/X", "lan.internal."}, {kBanner, "Error: invalid command line switch."}, 1},
+      {{"/A"}, {kBanner, " + Including class A block detail only", "Error: The domain name \"" + notFqdn}, 1},
+      {{"lan"}, {kBanner, "Error: The domain name \"lan" + notFqdn}, 1},
+      {{"lan.internal. "}, {kBanner, "Error: The domain name \"lan.internal. " + notFqdn}, 1},
+      {{"lan", ".internal."}, {kBanner, "Error: The domain name \"lan .internal." + notFqdn}, 1},
+      {{"."}, {kBanner, "Error: The domain name \"." + notFqdn}, 1},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    RunResult r = RunZonquistIn(dir.path(), c.args);
+    EXPECT_EQ(r.out, JoinCrLf(c.transcript));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_TRUE(ListDirectory(dir.path()).empty());
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Process, ClassSwitchRuns) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string classes;
+  } cases[] = {
+      {{"/C", "lan.internal."}, "C"},
+      {{"/b", "LAN.Internal."}, "B"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    RunResult r = RunZonquistIn(dir.path(), c.args);
+    EXPECT_EQ(r.out, JoinCrLf(RunTranscript(c.classes)));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    ExpectRunFiles(dir.path(), c.classes);
+  }
+}
+
+TEST(Process, ClassBForwardRunCrossesEachSlash16) {
+  TempDir dir;
+  ASSERT_EQ(RunZonquistIn(dir.path(), {"/B", "lan.internal."}).status, 0);
+  std::vector<std::string> lines = CrLfLines(ReadFile(dir / "rfc1918.nam"));
+  ASSERT_EQ(lines.size(), 3u + 1048576u);
+  EXPECT_EQ(lines[3 + 65535], "172-16-255-255 IN A 172.16.255.255");
+  EXPECT_EQ(lines[3 + 65536], "172-17-0-0 IN A 172.17.0.0");
+  EXPECT_EQ(lines[3 + 256], "172-16-1-0 IN A 172.16.1.0");
+}
+
+TEST(Process, RerunReplacesFilesAndIsByteIdentical) {
+  TempDir first, second;
+  ASSERT_EQ(RunZonquistIn(first.path(), {"/C", "lan.internal."}).status, 0);
+  // Longer leftovers of an earlier run and a stray file must not matter.
+  WriteFile(second / "r10.rev", std::string(3 << 20, 'x'));
+  WriteFile(second / "BOOT.INC", std::string(100000, 'x'));
+  ASSERT_EQ(RunZonquistIn(second.path(), {"/A", "/C", "lan.internal."}).status, 0);
+  ASSERT_EQ(RunZonquistIn(second.path(), {"/C", "lan.internal."}).status, 0);
+  for (const std::string& name : ListDirectory(first.path()))
+    EXPECT_TRUE(ReadFile(first / name) == ReadFile(second / name)) << name;
+  EXPECT_EQ(ListDirectory(first.path()), ListDirectory(second.path()));
+}
+
+}  // namespace

@@ -1,0 +1,185 @@
+#include "test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+TempDir::TempDir() {
+  const char* base = std::getenv("ZONQUIST_TEST_TMP");
+  std::string pattern = std::string(base ? base : "/tmp") + "/zonquist-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (mkdtemp(buffer.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+  path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+InDirectory::InDirectory(const std::string& path) : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(path);
+}
+InDirectory::~InDirectory() { std::filesystem::current_path(previous_); }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(path))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> CrLfLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "text does not end in CR LF";
+      lines.push_back(bytes.substr(start));
+      break;
+    }
+    std::string line = bytes.substr(start, end - start);
+    if (line.find_first_of("\r\n") != std::string::npos) ADD_FAILURE() << "stray line end in: " << line;
+    lines.push_back(std::move(line));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::string JoinCrLf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& args) {
+  const char* exe = std::getenv("ZONQUIST_EXE");
+  const char* launcher = std::getenv("ZONQUIST_LAUNCHER");
+  std::vector<std::string> argv;
+  if (launcher && *launcher) argv.push_back(launcher);
+  argv.push_back(exe && *exe ? exe : ZONQUIST_BINARY_PATH);
+  argv.insert(argv.end(), args.begin(), args.end());
+
+  TempDir capture;
+  std::string outPath = capture / "out", errPath = capture / "err";
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    unsetenv("TERM");
+    execv(raw[0], raw.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  RunResult result;
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.out = ReadFile(outPath);
+  result.err = ReadFile(errPath);
+  return result;
+}
+
+FileScan ScanLines(const std::string& path) {
+  FileScan scan;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> block(1 << 20);
+  std::string line;
+  bool afterCr = false;
+  while (in) {
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    std::size_t n = static_cast<std::size_t>(in.gcount());
+    scan.bytes += n;
+    for (std::size_t i = 0; i < n; ++i) {
+      char c = block[i];
+      if (afterCr) {
+        afterCr = false;
+        if (c != '\n') scan.wellFormed = false;
+        if (line.empty()) scan.wellFormed = false;
+        ++scan.lines;
+        if (scan.first.size() < 5) scan.first.push_back(line);
+        scan.last.swap(line);
+        line.clear();
+        continue;
+      }
+      if (c == '\r') {
+        afterCr = true;
+      } else if (c == '\n') {
+        scan.wellFormed = false;
+      } else {
+        line += c;
+      }
+    }
+  }
+  if (afterCr || !line.empty()) scan.wellFormed = false;
+  return scan;
+}
+
+std::vector<std::string> RunTranscript(const std::string& detailClasses) {
+  std::vector<std::string> lines{"Talvenor Zonquist 20070118"};
+  if (detailClasses.size() == 1)
+    lines.push_back(" + Including class " + detailClasses + " block detail only");
+  lines.push_back("Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.");
+  lines.push_back("Creating RFC1918.NAM");
+  struct Block {
+    char letter;
+    const char* progress;
+    std::vector<std::string> zones;  // name, first, last
+  };
+  std::vector<Block> blocks = {
+      {'C', " + Processing 192.168.0.0/16 block", {"r192168.rev", "192.168.0.0", "192.168.255.255"}},
+      {'B', " + Processing 172.16.0.0/12 block", {}},
+      {'A', " + Processing 10.0.0.0/8 block", {"r10.rev", "10.0.0.0", "10.255.255.255"}},
+  };
+  for (int n = 16; n <= 31; ++n) {
+    std::string s = std::to_string(n);
+    blocks[1].zones.insert(blocks[1].zones.end(),
+                           {"r172" + s + ".rev", "172." + s + ".0.0", "172." + s + ".255.255"});
+  }
+  for (const Block& b : blocks) {
+    bool detailed = detailClasses.find(b.letter) != std::string::npos;
+    if (detailed) lines.push_back(b.progress);
+    for (std::size_t i = 0; i < b.zones.size(); i += 3)
+      lines.push_back("Creating " + b.zones[i] +
+                      (detailed ? " (" + b.zones[i + 1] + " - " + b.zones[i + 2] + ")" : ""));
+  }
+  lines.push_back("Done.");
+  return lines;
+}

@@ -1,0 +1,64 @@
+// Temporary folders, file contents and runs of the built binary.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A fresh folder, removed with everything in it at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Makes the process work in a folder for one scope.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::string& path);
+  ~InDirectory();
+
+ private:
+  std::string previous_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool Exists(const std::string& path);
+std::vector<std::string> ListDirectory(const std::string& path);  // sorted
+
+// Lines split at CR LF; fails the test on any other line end.
+std::vector<std::string> CrLfLines(const std::string& bytes);
+std::string JoinCrLf(const std::vector<std::string>& lines);
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or 128 + signal
+};
+
+// Runs the binary under test with the given arguments in a folder; the
+// ZONQUIST_EXE and ZONQUIST_LAUNCHER variables pick another binary.
+RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& args);
+
+// One pass over a file of any size: its lines counted, the first few and
+// the last kept, and whether every line ends in CR LF with no other CR or
+// LF and no empty line.
+struct FileScan {
+  std::size_t lines = 0;
+  std::uint64_t bytes = 0;
+  std::vector<std::string> first;  // up to five
+  std::string last;
+  bool wellFormed = true;
+};
+FileScan ScanLines(const std::string& path);
+
+// What a run with these detail classes prints, in order.
+std::vector<std::string> RunTranscript(const std::string& detailClasses);

@@ -1,0 +1,82 @@
+#include "zones/zone_file.h"
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+#include "zones/boot_include.h"
+#include "zones/shared_state.h"
+
+namespace {
+
+const std::string kHeader =
+    "; Created by Talvenor Zonquist 20070118\r\n"
+    "@ IN SOA ns.lan.internal. postmaster.lan.internal. 1 86400 3600 604800 86400\r\n"
+    " IN NS ns.lan.internal.\r\n";
+
+class ZoneFiles : public testing::Test {
+ protected:
+  void SetUp() override { PrivateDomain = "lan.internal."; }
+  TempDir dir;
+  InDirectory in{dir.path()};
+};
+
+TEST_F(ZoneFiles, DetailedReverseZoneRanges) {
+  struct Case {
+    const char* first;
+    const char* last;
+    const char* console;
+    std::string records;
+  } cases[] = {
+      {"192.168.7.9", "192.168.7.9", "Creating z.rev (192.168.7.9 - 192.168.7.9)\r\n",
+       "9.7.168.192.in-addr.arpa. IN PTR 192-168-7-9.lan.internal.\r\n"},
+      {"192.168.7.9", "192.168.7.8", "Creating z.rev (192.168.7.9 - 192.168.7.8)\r\n", ""},
+      {"10.0.0.254", "10.0.1.0", "Creating z.rev (10.0.0.254 - 10.0.1.0)\r\n",
+       "254.0.0.10.in-addr.arpa. IN PTR 10-0-0-254.lan.internal.\r\n"
+       "255.0.0.10.in-addr.arpa. IN PTR 10-0-0-255.lan.internal.\r\n"
+       "0.1.0.10.in-addr.arpa. IN PTR 10-0-1-0.lan.internal.\r\n"},
+      {"172.31.255.255", "172.31.255.255", "Creating z.rev (172.31.255.255 - 172.31.255.255)\r\n",
+       "255.255.31.172.in-addr.arpa. IN PTR 172-31-255-255.lan.internal.\r\n"},
+  };
+  for (const Case& c : cases) {
+    WriteFile("z.rev", std::string(100000, 'o'));
+    testing::internal::CaptureStdout();
+    WriteDetailedReverseZone("z.rev", ParseDottedQuad(c.first), ParseDottedQuad(c.last));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console);
+    EXPECT_EQ(ReadFile("z.rev"), kHeader + c.records) << c.first;
+  }
+}
+
+TEST_F(ZoneFiles, WildcardReverseZone) {
+  testing::internal::CaptureStdout();
+  WriteWildcardReverseZone("r10.rev");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Creating r10.rev\r\n");
+  EXPECT_EQ(ReadFile("r10.rev"), kHeader + "* IN PTR private.ip-address.lan.internal.\r\n");
+}
+
+TEST_F(ZoneFiles, BootIncludeLines) {
+  PrivateDomain = "a-very-long-name.example.corp.";
+  WriteFile("BOOT.INC", std::string(5000, 'o'));
+  testing::internal::CaptureStdout();
+  WriteBootInclude();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.\r\n");
+  std::vector<std::string> lines = CrLfLines(ReadFile("BOOT.INC"));
+  ASSERT_EQ(lines.size(), 20u);
+  EXPECT_EQ(lines[0], "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
+  EXPECT_EQ(lines[1], "PRIMARY  a-very-long-name.example.corp. rfc1918.nam");
+  EXPECT_EQ(lines[2], "PRIMARY  10.in-addr.arpa.       r10.rev");
+  EXPECT_EQ(lines[19], "PRIMARY  168.192.in-addr.arpa.  r192168.rev");
+  for (int i = 0; i < 16; ++i) {
+    std::string n = std::to_string(16 + i);
+    EXPECT_EQ(lines[static_cast<std::size_t>(3 + i)], "PRIMARY  " + n + ".172.in-addr.arpa.   r172" + n + ".rev");
+  }
+  for (std::size_t i = 2; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].find_first_not_of(' ', 7), 9u) << lines[i];
+    EXPECT_EQ(lines[i].find('r', 9 + lines[i].substr(9).find(' ')), 32u) << lines[i];
+    EXPECT_NE(lines[i].back(), ' ');
+  }
+}
+
+}  // namespace
