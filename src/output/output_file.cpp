@@ -73,6 +73,11 @@ void WriteFileLineSlow(OutputFile& file, std::string_view text) {
   WriteFileLine(file, text);
 }
 
+char* ReserveLineSlow(OutputFile& file) {
+  Flush(file);
+  return file.buffer ? file.buffer.get() : nullptr;
+}
+
 void CloseOutputFile(OutputFile& file) {
   if (!file.open) return;
   Flush(file);

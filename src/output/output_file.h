@@ -47,5 +47,17 @@ inline void WriteFileLine(OutputFile& file, std::string_view text) {
   WriteFileLineSlow(file, text);
 }
 
+// Room for one line of at most maxBytes (its CR LF included, maxBytes at
+// most OutputBufferSize) straight in the buffer, for lines built in place;
+// null when the file takes no more lines. CommitLine ends it.
+char* ReserveLineSlow(OutputFile& file);
+inline char* ReserveLine(OutputFile& file, std::size_t maxBytes) {
+  if (file.buffer && OutputBufferSize - file.used >= maxBytes) return file.buffer.get() + file.used;
+  return ReserveLineSlow(file);
+}
+inline void CommitLine(OutputFile& file, const char* end) {
+  file.used = static_cast<std::size_t>(end - file.buffer.get());
+}
+
 // Whether any file of this run could not be created or completely written.
 bool OutputFailed();

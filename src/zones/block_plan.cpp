@@ -1,6 +1,5 @@
 #include "zones/block_plan.h"
 
-#include <cstring>
 #include <string>
 
 #include "output/console.h"
@@ -48,17 +47,11 @@ void ProcessAddressBlock(const AddressBlock& block, OutputFile& forwardZone) {
   PrintLine(block.ProgressLine);
   const Ipv4Value first = ParseDottedQuad(block.FirstText);
   const Ipv4Value last = ParseDottedQuad(block.LastText);
-  // Between the host label and the address: " IN A ", after the domain for
-  // a qualified owner.
-  std::string middle = block.Owner == OwnerForm::QualifiedLabel ? "." + PrivateDomain : "";
-  middle += " IN A ";
-  std::array<char, ZoneLineSpace> line;
+  const ALineForm form(block.Owner, PrivateDomain);
+  const std::size_t room = form.Room();
   ForEachAddress(first, last, [&](Ipv4Value a) {
     UpdateProgressTitle(a);
-    char* p = AppendHostLabel(line.data(), a);
-    std::memcpy(p, middle.data(), middle.size());
-    p = AppendDottedQuad(p + middle.size(), a);
-    WriteFileLine(forwardZone, std::string_view(line.data(), static_cast<std::size_t>(p - line.data())));
+    if (char* p = ReserveLine(forwardZone, room)) CommitLine(forwardZone, form.PutAt(p, a));
   });
   for (const ReverseZoneEntry& zone : block.ReverseZones)
     WriteDetailedReverseZone(zone.FileName, ParseDottedQuad(zone.FirstText), ParseDottedQuad(zone.LastText));

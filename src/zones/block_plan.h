@@ -3,9 +3,12 @@
 
 #include <array>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "output/output_file.h"
+#include "zones/address.h"
+#include "zones/zone_file.h"
 
 enum class OwnerForm { BareLabel, QualifiedLabel };
 
@@ -25,6 +28,23 @@ struct AddressBlock {
 };
 
 extern const std::array<AddressBlock, 3> BlockPlan;
+
+// One A line with its CR LF; the qualified owner carries the domain.
+class ALineForm {
+ public:
+  ALineForm(OwnerForm owner, const std::string& domain)
+      : middle_((owner == OwnerForm::QualifiedLabel ? "." + domain : "") + " IN A ") {}
+  std::size_t Room() const { return 2 * AppendedQuadSpace + middle_.Room() + 2; }
+  char* PutAt(char* out, Ipv4Value a) const {
+    char* p = AppendDottedQuad(middle_.PutAt(AppendHostLabel(out, a)), a);
+    p[0] = '\r';
+    p[1] = '\n';
+    return p + 2;
+  }
+
+ private:
+  LinePiece middle_;
+};
 
 inline constexpr std::string_view ForwardZoneFile = "rfc1918.nam";
 

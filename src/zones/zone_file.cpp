@@ -1,6 +1,5 @@
 #include "zones/zone_file.h"
 
-#include <array>
 #include <cstring>
 #include <string>
 
@@ -22,17 +21,11 @@ void WriteDetailedReverseZone(std::string_view fileName, Ipv4Value first, Ipv4Va
   OutputFile file = OpenOutputFile(fileName);
   WriteZoneHeader(file);
   // Absolute owners: a bare d.c.b.a would be taken relative to the zone.
-  static constexpr std::string_view kMiddle = ".in-addr.arpa. IN PTR ";
-  const std::string target = "." + PrivateDomain;
-  std::array<char, ZoneLineSpace> line;
+  const PtrLineForm form(PrivateDomain);
+  const std::size_t room = form.Room();
   ForEachAddress(first, last, [&](Ipv4Value a) {
     UpdateProgressTitle(a);
-    char* p = AppendReverseQuad(line.data(), a);
-    std::memcpy(p, kMiddle.data(), kMiddle.size());
-    p = AppendHostLabel(p + kMiddle.size(), a);
-    std::memcpy(p, target.data(), target.size());
-    p += target.size();
-    WriteFileLine(file, std::string_view(line.data(), static_cast<std::size_t>(p - line.data())));
+    if (char* p = ReserveLine(file, room)) CommitLine(file, form.PutAt(p, a));
   });
   CloseOutputFile(file);
 }

@@ -1,0 +1,35 @@
+// The write floor: writes a buffer filled once, in 1 MiB writes, into each
+// named file, truncating it first. Only the system's cost of the bytes.
+//   write_floor NAME SIZE [NAME SIZE ...]
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+int main(int argc, char** argv) {
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::vector<char> buffer(kChunk, 'x');
+  for (std::size_t i = 0; i < kChunk; i += 40) buffer[i] = '\n';
+  for (int i = 1; i + 1 < argc; i += 2) {
+    int fd = open(argv[i], O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) {
+      std::perror(argv[i]);
+      return 2;
+    }
+    unsigned long long left = std::strtoull(argv[i + 1], nullptr, 10);
+    while (left > 0) {
+      std::size_t n = left < kChunk ? static_cast<std::size_t>(left) : kChunk;
+      ssize_t w = write(fd, buffer.data(), n);
+      if (w <= 0) {
+        std::perror(argv[i]);
+        return 2;
+      }
+      left -= static_cast<unsigned long long>(w);
+    }
+    close(fd);
+  }
+  return 0;
+}
