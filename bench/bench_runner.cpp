@@ -1,0 +1,132 @@
+// Times the tool against the write floor, alternating them (ABBA) on the
+// names and sizes that the tool's own run leaves, and prints one row per
+// class switch.
+//   bench_runner TOOL FLOOR DIR PAIRS LABEL [SWITCH]...
+// Each SWITCH is a class switch ("/A", "/B", "/C") or "-" for a full run.
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Sample {
+  double seconds = 0;
+  long peakKiB = 0;
+};
+
+Sample Run(const std::string& dir, const std::vector<std::string>& argv) {
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    std::vector<char*> raw;
+    for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+    raw.push_back(nullptr);
+    execv(raw[0], raw.data());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  Sample s;
+  s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  s.peakKiB = usage.ru_maxrss;
+  if (!WIFEXITED(status) || (WEXITSTATUS(status) != 0)) {
+    std::fprintf(stderr, "%s failed with status %d\n", argv[0].c_str(), status);
+    std::exit(2);
+  }
+  return s;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Lines of the zone files less their one comment line each: all records.
+unsigned long long CountRecords(const std::string& dir, const std::vector<std::string>& names) {
+  unsigned long long records = 0;
+  std::vector<char> block(1 << 20);
+  for (const std::string& name : names) {
+    if (name == "BOOT.INC") continue;
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    while (in) {
+      in.read(block.data(), static_cast<std::streamsize>(block.size()));
+      records += static_cast<unsigned long long>(std::count(block.data(), block.data() + in.gcount(), '\n'));
+    }
+    --records;
+  }
+  return records;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 7) {
+    std::fprintf(stderr, "usage: bench_runner TOOL FLOOR DIR PAIRS LABEL SWITCH...\n");
+    return 2;
+  }
+  std::string tool = argv[1], floor = argv[2], dir = argv[3], label = argv[5];
+  int pairs = std::atoi(argv[4]);
+  for (int c = 6; c < argc; ++c) {
+    std::string sw = argv[c];
+    std::vector<std::string> toolArgs{tool};
+    if (sw != "-") toolArgs.push_back(sw);
+    toolArgs.push_back("lan.internal.");
+
+    Sample warm = Run(dir, toolArgs);  // leaves the files both sides overwrite
+    std::vector<std::string> names;
+    std::vector<std::string> floorArgs{floor};
+    unsigned long long bytes = 0;
+    if (DIR* d = opendir(dir.c_str())) {
+      while (dirent* e = readdir(d)) {
+        std::string n = e->d_name;
+        if (n == "." || n == "..") continue;
+        struct stat st {};
+        stat((dir + "/" + n).c_str(), &st);
+        names.push_back(n);
+        floorArgs.push_back(n);
+        floorArgs.push_back(std::to_string(st.st_size));
+        bytes += static_cast<unsigned long long>(st.st_size);
+      }
+      closedir(d);
+    }
+    unsigned long long records = CountRecords(dir, names);
+
+    std::vector<double> toolTimes, floorTimes, ratios;
+    long peak = warm.peakKiB;
+    for (int i = 0; i < pairs; ++i) {
+      bool floorFirst = i % 2 == 0;  // ABBA
+      Sample a = Run(dir, floorFirst ? floorArgs : toolArgs);
+      Sample b = Run(dir, floorFirst ? toolArgs : floorArgs);
+      const Sample& t = floorFirst ? b : a;
+      const Sample& f = floorFirst ? a : b;
+      toolTimes.push_back(t.seconds);
+      floorTimes.push_back(f.seconds);
+      ratios.push_back(t.seconds / f.seconds);
+      peak = std::max(peak, t.peakKiB);
+    }
+    double seconds = Median(toolTimes);
+    auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
+    std::printf("| %-5s | %-4s | %10llu | %10llu | %7.3f | %7.3f | %7.1f | %8.2f | %7.1f | %5.2f (%.2f-%.2f) |\n",
+                label.c_str(), sw == "-" ? "full" : sw.c_str(), records, bytes, seconds, Median(floorTimes),
+                static_cast<double>(bytes) / 1e6 / seconds, seconds / (static_cast<double>(bytes) / 1e9),
+                static_cast<double>(peak) / 1024.0, Median(ratios), *lo, *hi);
+    std::fflush(stdout);
+  }
+  return 0;
+}
