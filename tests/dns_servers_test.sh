@@ -70,8 +70,14 @@ start_named() {
   } > "$work/named.conf"
   named -g -c "$work/named.conf" >"$work/named.log" 2>&1 &
   named_pid=$!
+  # Ready when every zone answers: zones load after the server starts.
+  local zone waiting
   for _ in $(seq 1 120); do
-    if [[ -n $(dig @127.0.0.1 -p "$port" +short +time=1 +tries=1 SOA lan.internal.) ]]; then return 0; fi
+    waiting=0
+    while read -r _ zone _; do
+      [[ -n $(dig @127.0.0.1 -p "$port" +short +time=1 +tries=1 SOA "$zone") ]] || waiting=1
+    done < <(grep '^PRIMARY' BOOT.INC)
+    ((waiting)) || return 0
     kill -0 "$named_pid" 2>/dev/null || break
     sleep 0.5
   done
@@ -86,7 +92,7 @@ stop_named() {
   named_pid=
 }
 
-ask() { dig @127.0.0.1 -p "$port" +short "$@"; }
+ask() { dig @127.0.0.1 -p "$port" +short +time=2 +tries=3 "$@"; }
 
 for run in C B; do
   dir="$work/$run"
