@@ -111,3 +111,71 @@ TEST(WindowsCommandTail, ProgramNameForms) {
 }
 
 }  // namespace
+
+#include "switch_scan_oracle.h"
+
+namespace {
+
+// Tails that try to break the scan or slip something into the zones: each
+// is either refused with exactly one error line as the last, or gives a
+// clean domain.
+TEST(DecideCommand, WorstTails) {
+  std::string manySwitches;
+  for (int i = 0; i < 350000; ++i) manySwitches += i % 2 ? "/a " : "/C ";  // about a megabyte
+  const std::string cases[] = {
+      std::string(1 << 20, 'a') + ".",
+      std::string(1 << 20, '.'),
+      manySwitches + "lan.internal.",
+      manySwitches + "   ",
+      "  " + manySwitches + "  lan.internal.  ",
+      "lan.internal.\r\n",
+      std::string("lan\0.internal.", 14),
+      "\x1b]2;owned\a.lan.",
+      "\x1b[2J lan.internal.",
+      "l\xc3\xa4n.internal.",
+      "\xff\xfe.",
+      "/",
+      "//",
+      "/ /",
+      "/A/",
+      "\"lan.internal.\"",
+      "'lan.internal.'",
+      "/A /B /C /a /b /c lan.internal.",
+      "/A                      ",
+      "lan.internal. /",
+  };
+  for (const std::string& tail : cases) {
+    CommandDecision d = DecideCommand(tail);
+    std::string shown = tail.substr(0, 40);
+    ASSERT_NE(d.action, CommandDecision::Action::ShowHelp) << shown;
+    if (d.action == CommandDecision::Action::Reject) {
+      ASSERT_FALSE(d.lines.empty()) << shown;
+      EXPECT_EQ(d.lines.back().rfind("Error: ", 0), 0u) << shown;
+      for (std::size_t i = 0; i + 1 < d.lines.size(); ++i) EXPECT_NE(d.lines[i].rfind("Error: ", 0), 0u);
+      EXPECT_EQ(d.exitStatus, 1);
+    } else {
+      EXPECT_FALSE(ValidateDomain(d.privateDomain).has_value()) << shown;
+      EXPECT_EQ(d.exitStatus, 0);
+    }
+  }
+  EXPECT_EQ(DecideCommand(manySwitches + "Lan.Internal.").privateDomain, "lan.internal.");
+  EXPECT_EQ(DecideCommand(manySwitches + "lan.internal.").detailClasses, "A");
+}
+
+TEST(ParseCommandLine, AgreesWithPlainScan) {
+  // Every tail of up to six characters over an alphabet that exercises the
+  // cuts, the blanks on both ends and the glued forms.
+  const std::string alphabet = "/ aCx.";
+  std::vector<std::string> tails{""};
+  for (int length = 1; length <= 6; ++length) {
+    std::vector<std::string> longer;
+    for (const std::string& t : tails)
+      if (t.size() == static_cast<std::size_t>(length - 1))
+        for (char c : alphabet) longer.push_back(t + c);
+    tails.insert(tails.end(), longer.begin(), longer.end());
+  }
+  for (const std::string& tail : tails)
+    ASSERT_TRUE(SameScan(ParseCommandLine(tail, "ABC"), PlainSwitchScan(tail, "ABC"))) << "[" << tail << "]";
+}
+
+}  // namespace

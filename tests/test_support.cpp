@@ -84,35 +84,58 @@ std::string JoinCrLf(const std::vector<std::string>& lines) {
   return text;
 }
 
-RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& args) {
+std::string ZonquistBinary() {
   const char* exe = std::getenv("ZONQUIST_EXE");
+  return exe && *exe ? exe : ZONQUIST_BINARY_PATH;
+}
+
+RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& args,
+                        const RunOptions& options) {
   const char* launcher = std::getenv("ZONQUIST_LAUNCHER");
-  std::vector<std::string> argv;
+  std::vector<std::string> argv = options.prefix;
   if (launcher && *launcher) argv.push_back(launcher);
-  argv.push_back(exe && *exe ? exe : ZONQUIST_BINARY_PATH);
+  argv.push_back(ZonquistBinary());
   argv.insert(argv.end(), args.begin(), args.end());
 
   TempDir capture;
   std::string outPath = capture / "out", errPath = capture / "err";
+  int pipeFds[2] = {-1, -1};
+  if (options.output == StandardOutput::FirstLineOnly && pipe(pipeFds) != 0) ADD_FAILURE() << "pipe";
   pid_t pid = fork();
   if (pid == 0) {
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, 1);
     dup2(err, 2);
+    if (options.output == StandardOutput::Captured) {
+      dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    } else if (options.output == StandardOutput::FirstLineOnly) {
+      dup2(pipeFds[1], 1);
+      close(pipeFds[0]);
+      close(pipeFds[1]);
+    } else {
+      close(1);
+    }
     if (chdir(dir.c_str()) != 0) _exit(126);
     std::vector<char*> raw;
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
     unsetenv("TERM");
-    execv(raw[0], raw.data());
+    execvp(raw[0], raw.data());
     _exit(127);
+  }
+  RunResult result;
+  if (options.output == StandardOutput::FirstLineOnly) {
+    close(pipeFds[1]);
+    char c;
+    while (read(pipeFds[0], &c, 1) == 1) {
+      result.out += c;
+      if (c == '\n') break;
+    }
+    close(pipeFds[0]);
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  RunResult result;
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  result.out = ReadFile(outPath);
+  if (options.output == StandardOutput::Captured) result.out = ReadFile(outPath);
   result.err = ReadFile(errPath);
   return result;
 }

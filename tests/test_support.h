@@ -44,9 +44,22 @@ struct RunResult {
   int status = -1;  // exit status, or 128 + signal
 };
 
+enum class StandardOutput {
+  Captured,
+  Closed,          // the descriptor is not open at all
+  FirstLineOnly,   // a pipe whose reader goes away after one line
+};
+
+struct RunOptions {
+  StandardOutput output = StandardOutput::Captured;
+  std::vector<std::string> prefix;  // a command to run it under, e.g. setpriv
+};
+
 // Runs the binary under test with the given arguments in a folder; the
 // ZONQUIST_EXE and ZONQUIST_LAUNCHER variables pick another binary.
-RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& args);
+RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& args,
+                        const RunOptions& options = {});
+std::string ZonquistBinary();
 
 // One pass over a file of any size: its lines counted, the first few and
 // the last kept, and whether every line ends in CR LF with no other CR or

@@ -1,5 +1,7 @@
 #include "cli/command_line.h"
 
+#include <algorithm>
+
 #include "output/console.h"
 #include "output/platform.h"
 
@@ -45,16 +47,6 @@ bool WantsHelp(std::string_view commandText) {
 
 namespace {
 
-void TrimBlanks(std::string& text) {
-  std::size_t start = text.find_first_not_of(' ');
-  if (start == std::string::npos) {
-    text.clear();
-    return;
-  }
-  text.erase(text.find_last_not_of(' ') + 1);
-  text.erase(0, start);
-}
-
 bool IsNameCharacter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
          c == '_';
@@ -81,25 +73,38 @@ bool IsWellFormedName(std::string_view name) {
 
 }  // namespace
 
+// Each switch is cut out of the text and the text trimmed again; done in
+// one pass, so that a tail of many thousand switches costs no more than its
+// length. The text at any moment is settled[settledStart..] + rest[i..end).
 SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) {
   SwitchScan scan;
-  for (std::size_t p; (p = commandText.find('/')) != std::string::npos;) {
-    std::string token = commandText.substr(p, 2);
+  const std::string& rest = commandText;
+  std::size_t i = 0, end = rest.size();
+  std::string settled;
+  std::size_t settledStart = 0;
+  for (std::size_t q; (q = rest.find('/', i)) != std::string::npos && q < end;) {
+    settled.append(rest, i, q - i);
+    std::string token = rest.substr(q, std::min<std::size_t>(2, end - q));
     platform::UpperCase(token);
     if (token != "/A" && token != "/B" && token != "/C") {
       scan.accepted = false;
       scan.lines.push_back("Error: invalid command line switch.");
+      i = q;
       break;
     }
     detailClasses = token.substr(1);
     scan.lines.push_back(" + Including class " + detailClasses + " block detail only");
     // Only a blank after the switch goes with it: a glued domain stays whole.
-    std::size_t removed = p + 2 < commandText.size() && commandText[p + 2] == ' ' ? 3 : 2;
-    commandText.erase(p, removed);
-    TrimBlanks(commandText);
+    i = std::min(end, q + (q + 2 < end && rest[q + 2] == ' ' ? 3 : 2));
+    while (settledStart < settled.size() && settled[settledStart] == ' ') ++settledStart;
+    if (settledStart == settled.size())
+      while (i < end && rest[i] == ' ') ++i;
+    while (end > i && rest[end - 1] == ' ') --end;
+    if (i == end)
+      while (settled.size() > settledStart && settled.back() == ' ') settled.pop_back();
   }
   scan.detailClasses = std::move(detailClasses);
-  scan.commandText = std::move(commandText);
+  scan.commandText = settled.substr(settledStart) + rest.substr(i, end - i);
   return scan;
 }
 

@@ -38,7 +38,7 @@ void WriteFileLineSlow(OutputFile& file, std::string_view text);
 inline void WriteFileLine(OutputFile& file, std::string_view text) {
   if (file.buffer && OutputBufferSize - file.used >= text.size() + 2) {
     char* at = file.buffer.get() + file.used;
-    std::memcpy(at, text.data(), text.size());
+    if (!text.empty()) std::memcpy(at, text.data(), text.size());
     at[text.size()] = '\r';
     at[text.size() + 1] = '\n';
     file.used += text.size() + 2;

@@ -41,7 +41,20 @@ int TitleTerminal() {
 
 }  // namespace
 
-void InitProcess() { std::signal(SIGPIPE, SIG_IGN); }
+void InitProcess() {
+  // A closed standard descriptor would be handed to the first file we
+  // open, and console lines would land inside a zone file.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+      if (null >= 0 && null != fd) {
+        ::dup2(null, fd);
+        ::close(null);
+      }
+    }
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 std::string CommandTail(int argc, char** argv) {
   std::string tail;

@@ -1,0 +1,230 @@
+// Runs under faults and hostile conditions: every failed file is named once
+// on standard error, every other file is as a normal run leaves it, and the
+// console shows what it always shows.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+const std::vector<std::string> kArgs = {"/C", "lan.internal."};
+
+// A normal run, made once, to compare against.
+struct Reference {
+  TempDir dir;
+  RunResult run;
+};
+const Reference& NormalRun() {
+  static Reference* ref = [] {
+    auto* r = new Reference;
+    r->run = RunZonquistIn(r->dir.path(), kArgs);
+    EXPECT_EQ(r->run.status, 0);
+    return r;
+  }();
+  return *ref;
+}
+
+// Every file but the failed ones as the normal run left it.
+void ExpectOtherFilesWhole(const TempDir& dir, const std::vector<std::string>& failed) {
+  const std::string& ref = NormalRun().dir.path();
+  for (const std::string& name : ListDirectory(ref)) {
+    if (std::find(failed.begin(), failed.end(), name) != failed.end()) continue;
+    EXPECT_TRUE(ReadFile(dir / name) == ReadFile(ref + "/" + name)) << name;
+  }
+}
+
+std::string ErrorLine(const std::string& name, const std::string& reason) {
+  return "Error: could not write " + name + ": " + reason + "\r\n";
+}
+
+// Another process holding an exclusive lock on a file until it is killed.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::string& path) {
+    int ready[2];
+    if (pipe(ready) != 0) ADD_FAILURE() << "pipe";
+    pid_ = fork();
+    if (pid_ == 0) {
+      int fd = open(path.c_str(), O_RDONLY);
+      flock(fd, LOCK_EX);
+      char c = 1;
+      if (write(ready[1], &c, 1) != 1) _exit(1);
+      pause();
+      _exit(0);
+    }
+    char c;
+    if (read(ready[0], &c, 1) != 1) ADD_FAILURE() << "lock holder did not start";
+    close(ready[0]);
+    close(ready[1]);
+  }
+  ~LockHolder() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_;
+};
+
+struct Case {
+  std::string what;
+  std::function<void(const TempDir&)> prepare;
+  std::vector<std::string> failed;  // names, in run order
+  std::string reason;
+  std::vector<std::string> untouched;  // names that must keep what prepare left
+};
+
+TEST(Faults, EachFailedFileIsReportedAndTheRestIsWhole) {
+  const Case cases[] = {
+      {"a name is a directory", [](const TempDir& d) { mkdir((d / "rfc1918.nam").c_str(), 0755); },
+       {"rfc1918.nam"}, "Is a directory", {}},
+      {"a name links to /dev/full", [](const TempDir& d) { symlink("/dev/full", (d / "r10.rev").c_str()); },
+       {"r10.rev"}, "No space left on device", {}},
+      {"a name links into a missing folder",
+       [](const TempDir& d) { symlink("missing/folder/r17220.rev", (d / "r17220.rev").c_str()); },
+       {"r17220.rev"}, "No such file or directory", {}},
+      {"an existing file is longer",
+       [](const TempDir& d) { WriteFile(d / "r192168.rev", std::string(9 << 20, 'x')); }, {}, "", {}},
+      {"BOOT.INC and the detailed zone link to /dev/full",
+       [](const TempDir& d) {
+         symlink("/dev/full", (d / "BOOT.INC").c_str());
+         symlink("/dev/full", (d / "r192168.rev").c_str());
+       },
+       {"BOOT.INC", "r192168.rev"}, "No space left on device", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    c.prepare(dir);
+    RunResult r = RunZonquistIn(dir.path(), kArgs);
+    EXPECT_EQ(r.out, NormalRun().run.out);
+    std::string errors;
+    for (const std::string& name : c.failed) errors += ErrorLine(name, c.reason);
+    EXPECT_EQ(r.err, errors);
+    EXPECT_EQ(r.status, c.failed.empty() ? 0 : 2);
+    ExpectOtherFilesWhole(dir, c.failed);
+  }
+}
+
+TEST(Faults, FileLockedByAnotherProcessIsUntouched) {
+  TempDir dir;
+  WriteFile(dir / "rfc1918.nam", "held\n");
+  RunResult r;
+  {
+    LockHolder holder(dir / "rfc1918.nam");
+    r = RunZonquistIn(dir.path(), kArgs);
+  }
+  EXPECT_EQ(r.out, NormalRun().run.out);
+  EXPECT_EQ(r.err, ErrorLine("rfc1918.nam", "Resource temporarily unavailable"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\n");
+  ExpectOtherFilesWhole(dir, {"rfc1918.nam"});
+}
+
+TEST(Faults, FifoWithReaderGetsEveryLine) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir / "r192168.rev").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = ReadFile(dir / "r192168.rev"); });
+  RunResult r = RunZonquistIn(dir.path(), kArgs);
+  reader.join();
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(received == ReadFile(NormalRun().dir / "r192168.rev"));
+  ExpectOtherFilesWhole(dir, {"r192168.rev"});
+}
+
+TEST(Faults, ConsoleThatGoesAwayCostsNoFile) {
+  const StandardOutput outputs[] = {StandardOutput::Closed, StandardOutput::FirstLineOnly};
+  for (StandardOutput output : outputs) {
+    TempDir dir;
+    RunOptions options;
+    options.output = output;
+    RunResult r = RunZonquistIn(dir.path(), kArgs, options);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    if (output == StandardOutput::FirstLineOnly) {
+      EXPECT_EQ(r.out, "Talvenor Zonquist 20070118\r\n");
+    }
+    ExpectOtherFilesWhole(dir, {});
+  }
+}
+
+TEST(Faults, UnprivilegedUserCannotWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as another user";
+  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv (util-linux) is missing";
+  RunOptions nobody;
+  nobody.prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+
+  TempDir readOnlyFolder;
+  chmod(readOnlyFolder.path().c_str(), 0555);
+  RunResult r = RunZonquistIn(readOnlyFolder.path(), kArgs, nobody);
+  EXPECT_EQ(r.out, NormalRun().run.out);
+  std::string errors;
+  for (const char* name : {"BOOT.INC", "rfc1918.nam", "r192168.rev"}) errors += ErrorLine(name, "Permission denied");
+  for (int n = 16; n <= 31; ++n) errors += ErrorLine("r172" + std::to_string(n) + ".rev", "Permission denied");
+  errors += ErrorLine("r10.rev", "Permission denied");
+  EXPECT_EQ(r.err, errors);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_TRUE(ListDirectory(readOnlyFolder.path()).empty());
+
+  TempDir folder;
+  chmod(folder.path().c_str(), 0777);
+  WriteFile(folder / "BOOT.INC", "kept\n");
+  chmod((folder / "BOOT.INC").c_str(), 0444);
+  r = RunZonquistIn(folder.path(), kArgs, nobody);
+  EXPECT_EQ(r.out, NormalRun().run.out);
+  EXPECT_EQ(r.err, ErrorLine("BOOT.INC", "Permission denied"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(ReadFile(folder / "BOOT.INC"), "kept\n");
+  ExpectOtherFilesWhole(folder, {"BOOT.INC"});
+}
+
+// A reader that never reads holds the run inside a class B zone until the
+// interrupt comes.
+TEST(Faults, InterruptEndsTheRunAtOnce) {
+  TempDir dir;
+  std::string fifo = dir / "r17220.rev";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  int stalled = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(stalled, 0);
+  TempDir capture;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    std::string exe = ZonquistBinary();
+    execl(exe.c_str(), exe.c_str(), "/B", "lan.internal.", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Wait until the run is stuck writing r17220.rev.
+  for (int i = 0; i < 500 && ReadFile(capture / "out").find("Creating r17220.rev") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto sent = std::chrono::steady_clock::now();
+  kill(pid, SIGINT);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+  close(stalled);
+  EXPECT_TRUE(WIFSIGNALED(wstatus) || (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) != 0));
+  EXPECT_LT(seconds, 5.0);
+  std::string out = ReadFile(capture / "out");
+  EXPECT_NE(out.find("Creating r17220.rev"), std::string::npos);
+  EXPECT_EQ(out.find("Done."), std::string::npos);
+}
+
+}  // namespace

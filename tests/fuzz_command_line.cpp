@@ -1,0 +1,60 @@
+// libFuzzer target over the command-line decisions: no tail crashes the
+// scan, an accepted domain is always one that makes sound zone files, and a
+// rejection is one error line with status 1.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "cli/command_line.h"
+#include "switch_scan_oracle.h"
+
+namespace {
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+bool IsCleanDomain(const std::string& d) {
+  if (d.empty() || d.size() > 235 || d.back() != '.') return false;
+  std::size_t label = 0;
+  for (char c : d) {
+    if (c == '.') {
+      if (label == 0) return false;
+      label = 0;
+    } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
+      if (++label > 63) return false;
+    } else {
+      return false;  // upper case included: the domain is lowered
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string tail(reinterpret_cast<const char*>(data), size);
+  CommandDecision d = DecideCommand(tail);
+  switch (d.action) {
+    case CommandDecision::Action::ShowHelp:
+      Require(tail.empty() || tail.find('?') != std::string::npos);
+      Require(d.exitStatus == 0);
+      break;
+    case CommandDecision::Action::Generate:
+      Require(IsCleanDomain(d.privateDomain));
+      Require(d.detailClasses == "ABC" || d.detailClasses == "A" || d.detailClasses == "B" ||
+              d.detailClasses == "C");
+      Require(d.exitStatus == 0);
+      for (const std::string& line : d.lines) Require(line.rfind("Error: ", 0) != 0);
+      break;
+    case CommandDecision::Action::Reject:
+      Require(d.exitStatus == 1);
+      Require(!d.lines.empty() && d.lines.back().rfind("Error: ", 0) == 0);
+      for (std::size_t i = 0; i + 1 < d.lines.size(); ++i) Require(d.lines[i].rfind("Error: ", 0) != 0);
+      break;
+  }
+  if (size < 4096 && tail.find('?') == std::string::npos && !tail.empty())
+    Require(SameScan(ParseCommandLine(tail, "ABC"), PlainSwitchScan(tail, "ABC")));
+  return 0;
+}
