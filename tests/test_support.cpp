@@ -93,8 +93,13 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
                         const RunOptions& options) {
   const char* launcher = std::getenv("ZONQUIST_LAUNCHER");
   std::vector<std::string> argv = options.prefix;
-  if (launcher && *launcher) argv.push_back(launcher);
-  argv.push_back(ZonquistBinary());
+  if (options.prefixOnly) {
+  } else if (options.nativeBuild) {
+    argv.push_back(ZONQUIST_BINARY_PATH);
+  } else {
+    if (launcher && *launcher) argv.push_back(launcher);
+    argv.push_back(ZonquistBinary());
+  }
   argv.insert(argv.end(), args.begin(), args.end());
 
   TempDir capture;

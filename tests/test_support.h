@@ -53,6 +53,8 @@ enum class StandardOutput {
 struct RunOptions {
   StandardOutput output = StandardOutput::Captured;
   std::vector<std::string> prefix;  // a command to run it under, e.g. setpriv
+  bool nativeBuild = false;         // the Linux build, whatever the variables say
+  bool prefixOnly = false;          // run the prefix and the arguments alone
 };
 
 // Runs the binary under test with the given arguments in a folder; the

@@ -1,8 +1,10 @@
+#include <string>
+
 #include "cli/run.h"
 #include "output/platform.h"
 
 int main(int argc, char** argv) {
   platform::InitProcess();
   std::string tail = platform::CommandTail(argc, argv);
-  return RunZonquist(tail);
+  platform::ExitWithStatus(RunZonquist(tail));
 }

@@ -45,4 +45,7 @@ ErrorCode CutAndClose(FileHandle handle);
 
 std::string ErrorText(ErrorCode code);
 
+// Ends the process with this exit status.
+[[noreturn]] void ExitWithStatus(int status);
+
 }  // namespace platform

@@ -147,4 +147,6 @@ ErrorCode CutAndClose(FileHandle handle) {
 
 std::string ErrorText(ErrorCode code) { return std::strerror(code); }
 
+void ExitWithStatus(int status) { std::exit(status); }
+
 }  // namespace platform

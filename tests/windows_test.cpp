@@ -1,0 +1,129 @@
+// The Windows build under Wine: raw command lines, a file held open by
+// another Windows process, and the same bytes as the Linux build.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cli/command_line.h"
+#include "test_support.h"
+#include "zone_expectations.h"
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+class WindowsBuild : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (Env("ZONQUIST_EXE").empty() || Env("ZONQUIST_LAUNCHER").empty() || Env("ZONQUIST_WINDOWS_HELPERS").empty())
+      GTEST_SKIP() << "no Windows build to test: set ZONQUIST_EXE, ZONQUIST_LAUNCHER and ZONQUIST_WINDOWS_HELPERS";
+  }
+  static std::string Helper(const std::string& name) { return Env("ZONQUIST_WINDOWS_HELPERS") + "/" + name; }
+  // Wine sees the Linux file system as drive Z:.
+  static std::string WindowsPath(std::string path) {
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    return "Z:" + path;
+  }
+};
+
+TEST_F(WindowsBuild, RawCommandLines) {
+  const std::string exe = WindowsPath(Env("ZONQUIST_EXE"));
+  const std::string notFqdn = "\" is not a fully qualified Internet domain name!";
+  std::vector<std::string> help{"Talvenor Zonquist 20070118"};
+  help.insert(help.end(), UsageText.begin(), UsageText.end());
+  struct Case {
+    std::string commandLine;
+    std::vector<std::string> transcript;  // empty: a /C run
+    int status;
+  } cases[] = {
+      {"\"" + exe + "\" /C lan.internal.", {}, 0},
+      {"zonquist.exe   /c    lan.internal.", {}, 0},
+      {"\"C:\\Program Files\\Zonquist\\zonquist.exe\"/C lan.internal.", {}, 0},
+      {"zonquist", help, 0},
+      {"\"" + exe + "\"   ", help, 0},
+      {"zonquist lan.internal. ", {"Talvenor Zonquist 20070118", "Error: The domain name \"lan.internal. " + notFqdn}, 1},
+      {"zonquist \"lan.internal.\"", {"Talvenor Zonquist 20070118", "Error: The domain name \"\"lan.internal.\"" + notFqdn}, 1},
+      {"zonquist\tlan.internal.", {"Talvenor Zonquist 20070118", "Error: The domain name \"\tlan.internal." + notFqdn}, 1},
+      {"zonquist /q lan.internal.", {"Talvenor Zonquist 20070118", "Error: invalid command line switch."}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    TempDir dir;
+    RunOptions options;
+    options.prefixOnly = true;
+    options.prefix = {Env("ZONQUIST_LAUNCHER"), Helper("run_command_line.exe"), exe, c.commandLine};
+    RunResult r = RunZonquistIn(dir.path(), {}, options);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, "");
+    if (c.transcript.empty()) {
+      EXPECT_EQ(r.out, JoinCrLf(RunTranscript("C")));
+      ExpectRunFiles(dir.path(), "C");
+    } else {
+      EXPECT_EQ(r.out, JoinCrLf(c.transcript));
+      EXPECT_TRUE(ListDirectory(dir.path()).empty());
+    }
+  }
+}
+
+TEST_F(WindowsBuild, SameBytesAsTheLinuxBuild) {
+  TempDir linux, windows;
+  RunOptions native;
+  native.nativeBuild = true;
+  RunResult l = RunZonquistIn(linux.path(), {"/C", "lan.internal."}, native);
+  RunResult w = RunZonquistIn(windows.path(), {"/C", "lan.internal."});
+  EXPECT_EQ(l.status, 0);
+  EXPECT_EQ(w.status, 0);
+  EXPECT_EQ(w.out, l.out);  // standard output redirected to a file, byte for byte
+  EXPECT_EQ(w.err, "");
+  ASSERT_EQ(ListDirectory(windows.path()), ListDirectory(linux.path()));
+  for (const std::string& name : ListDirectory(linux.path()))
+    EXPECT_TRUE(ReadFile(windows / name) == ReadFile(linux / name)) << name;
+}
+
+TEST_F(WindowsBuild, FileHeldOpenByAnotherProcessIsUntouched) {
+  TempDir dir;
+  WriteFile(dir / "rfc1918.nam", "held\r\n");
+  // The holder keeps the file until its standard input ends.
+  int ready[2], release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    dup2(ready[1], 1);
+    dup2(release[0], 0);
+    dup2(open("/dev/null", O_WRONLY), 2);
+    close(ready[0]);
+    close(release[1]);
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    std::string launcher = Env("ZONQUIST_LAUNCHER"), helper = Helper("hold_open.exe");
+    execl(launcher.c_str(), launcher.c_str(), helper.c_str(), "rfc1918.nam", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(ready[1]);
+  close(release[0]);
+  std::string said;
+  char c;
+  while (said.find('\n') == std::string::npos && read(ready[0], &c, 1) == 1) said += c;
+  close(ready[0]);
+  RunResult r;
+  if (said.rfind("held", 0) == 0) r = RunZonquistIn(dir.path(), {"/C", "lan.internal."});
+  close(release[1]);
+  waitpid(holder, nullptr, 0);
+  ASSERT_EQ(said.rfind("held", 0), 0u) << said;
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, JoinCrLf(RunTranscript("C")));
+  EXPECT_EQ(r.err.rfind("Error: could not write rfc1918.nam: ", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\r\n");
+}
+
+}  // namespace
