@@ -50,35 +50,6 @@ std::string ErrorLine(const std::string& name, const std::string& reason) {
   return "Error: could not write " + name + ": " + reason + "\r\n";
 }
 
-// Another process holding an exclusive lock on a file until it is killed.
-class LockHolder {
- public:
-  explicit LockHolder(const std::string& path) {
-    int ready[2];
-    if (pipe(ready) != 0) ADD_FAILURE() << "pipe";
-    pid_ = fork();
-    if (pid_ == 0) {
-      int fd = open(path.c_str(), O_RDONLY);
-      flock(fd, LOCK_EX);
-      char c = 1;
-      if (write(ready[1], &c, 1) != 1) _exit(1);
-      pause();
-      _exit(0);
-    }
-    char c;
-    if (read(ready[0], &c, 1) != 1) ADD_FAILURE() << "lock holder did not start";
-    close(ready[0]);
-    close(ready[1]);
-  }
-  ~LockHolder() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-
- private:
-  pid_t pid_;
-};
-
 struct Case {
   std::string what;
   std::function<void(const TempDir&)> prepare;

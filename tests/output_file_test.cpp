@@ -70,22 +70,11 @@ TEST(OutputFile, FileLockedByAnotherProcessIsUntouchedAndReported) {
   TempDir dir;
   std::string path = dir / "BOOT.INC";
   WriteFile(path, "kept\n");
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
-  pid_t holder = fork();
-  if (holder == 0) {
-    int fd = open(path.c_str(), O_RDONLY);
-    flock(fd, LOCK_EX);
-    char c = 1;
-    if (write(ready[1], &c, 1) != 1) _exit(1);
-    pause();
-    _exit(0);
+  std::string err;
+  {
+    LockHolder holder(path);
+    err = WriteLines(path, {"new"});
   }
-  char c;
-  ASSERT_EQ(read(ready[0], &c, 1), 1);
-  std::string err = WriteLines(path, {"new"});
-  kill(holder, SIGKILL);
-  waitpid(holder, nullptr, 0);
   EXPECT_EQ(err, "Error: could not write " + path + ": Resource temporarily unavailable\r\n");
   EXPECT_EQ(ReadFile(path), "kept\n");
   EXPECT_TRUE(OutputFailed());

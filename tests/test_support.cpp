@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -210,4 +212,27 @@ std::vector<std::string> RunTranscript(const std::string& detailClasses) {
   }
   lines.push_back("Done.");
   return lines;
+}
+
+LockHolder::LockHolder(const std::string& path) {
+  int ready[2];
+  if (pipe(ready) != 0) ADD_FAILURE() << "pipe";
+  pid_ = fork();
+  if (pid_ == 0) {
+    int fd = open(path.c_str(), O_RDONLY);
+    flock(fd, LOCK_EX);
+    char c = 1;
+    if (write(ready[1], &c, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char c;
+  if (read(ready[0], &c, 1) != 1) ADD_FAILURE() << "lock holder did not start";
+  close(ready[0]);
+  close(ready[1]);
+}
+
+LockHolder::~LockHolder() {
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
 }

@@ -38,6 +38,19 @@ std::vector<std::string> ListDirectory(const std::string& path);  // sorted
 std::vector<std::string> CrLfLines(const std::string& bytes);
 std::string JoinCrLf(const std::vector<std::string>& lines);
 
+// Another process holding an exclusive lock on a file until the end of
+// the scope.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::string& path);
+  ~LockHolder();
+  LockHolder(const LockHolder&) = delete;
+  LockHolder& operator=(const LockHolder&) = delete;
+
+ private:
+  int pid_;
+};
+
 struct RunResult {
   std::string out;
   std::string err;
