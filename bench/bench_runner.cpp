@@ -3,7 +3,6 @@
 // class switch.
 //   bench_runner TOOL FLOOR DIR PAIRS LABEL [SWITCH]...
 // Each SWITCH is a class switch ("/A", "/B", "/C") or "-" for a full run.
-#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,12 +24,14 @@ struct Sample {
   long peakKiB = 0;
 };
 
-Sample Run(const std::string& dir, const std::vector<std::string>& argv) {
+// Each sample starts with no writeback pending from the one before.
+Sample Run(const std::string& dir, const std::vector<std::string>& argv, const char* output = "/dev/null") {
+  sync();
   auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
+    int out = open(output, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
     if (chdir(dir.c_str()) != 0) _exit(126);
     std::vector<char*> raw;
     for (const std::string& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
@@ -88,22 +89,28 @@ int main(int argc, char** argv) {
     if (sw != "-") toolArgs.push_back(sw);
     toolArgs.push_back("lan.internal.");
 
-    Sample warm = Run(dir, toolArgs);  // leaves the files both sides overwrite
-    std::vector<std::string> names;
+    // The floor writes the same files in the same order as the tool does,
+    // as its console says: BOOT.INC, rfc1918.nam, then each reverse zone.
+    const std::string transcript = dir + ".console";
+    Sample warm = Run(dir, toolArgs, transcript.c_str());
+    std::vector<std::string> names{"BOOT.INC", "rfc1918.nam"};
+    {
+      std::ifstream console(transcript);
+      for (std::string line; std::getline(console, line);) {
+        if (line.rfind("Creating r", 0) != 0) continue;
+        std::string name = line.substr(9);
+        names.push_back(name.substr(0, name.find_first_of(" \r")));
+      }
+    }
+    std::remove(transcript.c_str());
     std::vector<std::string> floorArgs{floor};
     unsigned long long bytes = 0;
-    if (DIR* d = opendir(dir.c_str())) {
-      while (dirent* e = readdir(d)) {
-        std::string n = e->d_name;
-        if (n == "." || n == "..") continue;
-        struct stat st {};
-        stat((dir + "/" + n).c_str(), &st);
-        names.push_back(n);
-        floorArgs.push_back(n);
-        floorArgs.push_back(std::to_string(st.st_size));
-        bytes += static_cast<unsigned long long>(st.st_size);
-      }
-      closedir(d);
+    for (const std::string& n : names) {
+      struct stat st {};
+      stat((dir + "/" + n).c_str(), &st);
+      floorArgs.push_back(n);
+      floorArgs.push_back(std::to_string(st.st_size));
+      bytes += static_cast<unsigned long long>(st.st_size);
     }
     unsigned long long records = CountRecords(dir, names);
 
