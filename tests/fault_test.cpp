@@ -137,8 +137,14 @@ TEST(Faults, ConsoleThatGoesAwayCostsNoFile) {
 TEST(Faults, UnprivilegedUserCannotWrite) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as another user";
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv (util-linux) is missing";
+  // A copy of the binary that the other user can surely reach.
+  TempDir bin;
+  chmod(bin.path().c_str(), 0755);
+  std::filesystem::copy_file(ZonquistBinary(), bin / "zonquist");
+  chmod((bin / "zonquist").c_str(), 0755);
   RunOptions nobody;
-  nobody.prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+  nobody.prefixOnly = true;
+  nobody.prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", bin / "zonquist"};
 
   TempDir readOnlyFolder;
   chmod(readOnlyFolder.path().c_str(), 0555);

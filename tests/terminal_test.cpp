@@ -1,0 +1,59 @@
+// The progress title on a real (pseudo) terminal: it goes to the terminal,
+// never into standard output.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+std::string Title(const std::string& text) { return "\x1b]2;" + text + "\a"; }
+
+TEST(Terminal, TitleShowsProgressOnTheTerminalOnly) {
+  TempDir dir, capture;
+  int master = -1;
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    setenv("TERM", "xterm", 1);
+    std::string exe = ZonquistBinary();
+    execl(exe.c_str(), exe.c_str(), "/C", "lan.internal.", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string terminal;
+  char block[4096];
+  for (ssize_t n; (n = read(master, block, sizeof block)) > 0;) terminal.append(block, static_cast<std::size_t>(n));
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(master);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  // The start-up title, then the first address of the detailed block: the
+  // first progress update always shows.
+  std::string first = Title("Talvenor Zonquist ") + Title("Talvenor Zonquist 192.168.0.0");
+  EXPECT_EQ(terminal.substr(0, first.size()), first);
+  // Only titles reach the terminal, each a known address.
+  std::size_t titles = 0;
+  for (std::size_t at = 0; at < terminal.size(); ++titles) {
+    ASSERT_EQ(terminal.compare(at, 4, "\x1b]2;"), 0) << terminal.substr(at, 40);
+    std::size_t end = terminal.find('\a', at);
+    ASSERT_NE(end, std::string::npos);
+    std::string text = terminal.substr(at + 4, end - at - 4);
+    EXPECT_EQ(text.rfind("Talvenor Zonquist ", 0), 0u) << text;
+    at = end + 1;
+  }
+  EXPECT_GE(titles, 2u);
+  std::string out = ReadFile(capture / "out");
+  EXPECT_EQ(out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(out, JoinCrLf(RunTranscript("C")));
+}
+
+}  // namespace
