@@ -34,7 +34,8 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
 echo "== clang build with AddressSanitizer and UndefinedBehaviorSanitizer"
-CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZONQUIST_SANITIZE=ON -DZONQUIST_WERROR="$werror"
+CXX=clang++ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZONQUIST_SANITIZE=ON -DZONQUIST_WERROR="$werror" \
+  -DZONQUIST_WINDOWS_EXE="$windows_exe" -DZONQUIST_WINEPREFIX="$PWD/build/wineprefix"
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure
