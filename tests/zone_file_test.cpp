@@ -80,3 +80,26 @@ TEST_F(ZoneFiles, BootIncludeLines) {
 }
 
 }  // namespace
+
+#include "zones/block_plan.h"
+
+namespace {
+
+// The class test is case-sensitive: letters that name no block detail none.
+TEST_F(ZoneFiles, ForwardZoneWithoutDetailedBlocks) {
+  for (const char* classes : {"abc", "", "XYZ"}) {
+    DetailClasses = classes;
+    testing::internal::CaptureStdout();
+    WriteForwardZone();
+    std::vector<std::string> console = CrLfLines(testing::internal::GetCapturedStdout());
+    ASSERT_EQ(console.size(), 19u) << classes;
+    EXPECT_EQ(console[0], "Creating RFC1918.NAM");
+    EXPECT_EQ(console[1], "Creating r192168.rev");
+    EXPECT_EQ(console[18], "Creating r10.rev");
+    EXPECT_EQ(ReadFile("rfc1918.nam"), kHeader) << classes;
+    EXPECT_EQ(ReadFile("r17231.rev"), kHeader + "* IN PTR private.ip-address.lan.internal.\r\n");
+  }
+  DetailClasses = "ABC";
+}
+
+}  // namespace
