@@ -50,43 +50,48 @@ std::string ErrorLine(const std::string& name, const std::string& reason) {
   return "Error: could not write " + name + ": " + reason + "\r\n";
 }
 
+// The console as always, one error line per failed file in run order, and
+// every other file whole.
+void ExpectReported(const TempDir& dir, const RunResult& r, const std::vector<std::string>& failed,
+                    const std::string& reason) {
+  EXPECT_EQ(r.out, NormalRun().run.out);
+  std::string errors;
+  for (const std::string& name : failed) errors += ErrorLine(name, reason);
+  EXPECT_EQ(r.err, errors);
+  EXPECT_EQ(r.status, failed.empty() ? 0 : 2);
+  ExpectOtherFilesWhole(dir, failed);
+}
+
 struct Case {
   std::string what;
   std::function<void(const TempDir&)> prepare;
   std::vector<std::string> failed;  // names, in run order
   std::string reason;
-  std::vector<std::string> untouched;  // names that must keep what prepare left
 };
 
 TEST(Faults, EachFailedFileIsReportedAndTheRestIsWhole) {
   const Case cases[] = {
       {"a name is a directory", [](const TempDir& d) { mkdir((d / "rfc1918.nam").c_str(), 0755); },
-       {"rfc1918.nam"}, "Is a directory", {}},
+       {"rfc1918.nam"}, "Is a directory"},
       {"a name links to /dev/full", [](const TempDir& d) { symlink("/dev/full", (d / "r10.rev").c_str()); },
-       {"r10.rev"}, "No space left on device", {}},
+       {"r10.rev"}, "No space left on device"},
       {"a name links into a missing folder",
        [](const TempDir& d) { symlink("missing/folder/r17220.rev", (d / "r17220.rev").c_str()); },
-       {"r17220.rev"}, "No such file or directory", {}},
+       {"r17220.rev"}, "No such file or directory"},
       {"an existing file is longer",
-       [](const TempDir& d) { WriteFile(d / "r192168.rev", std::string(9 << 20, 'x')); }, {}, "", {}},
+       [](const TempDir& d) { WriteFile(d / "r192168.rev", std::string(9 << 20, 'x')); }, {}, ""},
       {"BOOT.INC and the detailed zone link to /dev/full",
        [](const TempDir& d) {
          symlink("/dev/full", (d / "BOOT.INC").c_str());
          symlink("/dev/full", (d / "r192168.rev").c_str());
        },
-       {"BOOT.INC", "r192168.rev"}, "No space left on device", {}},
+       {"BOOT.INC", "r192168.rev"}, "No space left on device"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     c.prepare(dir);
-    RunResult r = RunZonquistIn(dir.path(), kArgs);
-    EXPECT_EQ(r.out, NormalRun().run.out);
-    std::string errors;
-    for (const std::string& name : c.failed) errors += ErrorLine(name, c.reason);
-    EXPECT_EQ(r.err, errors);
-    EXPECT_EQ(r.status, c.failed.empty() ? 0 : 2);
-    ExpectOtherFilesWhole(dir, c.failed);
+    ExpectReported(dir, RunZonquistIn(dir.path(), kArgs), c.failed, c.reason);
   }
 }
 
@@ -98,11 +103,8 @@ TEST(Faults, FileLockedByAnotherProcessIsUntouched) {
     LockHolder holder(dir / "rfc1918.nam");
     r = RunZonquistIn(dir.path(), kArgs);
   }
-  EXPECT_EQ(r.out, NormalRun().run.out);
-  EXPECT_EQ(r.err, ErrorLine("rfc1918.nam", "Resource temporarily unavailable"));
-  EXPECT_EQ(r.status, 2);
+  ExpectReported(dir, r, {"rfc1918.nam"}, "Resource temporarily unavailable");
   EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\n");
-  ExpectOtherFilesWhole(dir, {"rfc1918.nam"});
 }
 
 TEST(Faults, FifoWithReaderGetsEveryLine) {
@@ -148,26 +150,18 @@ TEST(Faults, UnprivilegedUserCannotWrite) {
 
   TempDir readOnlyFolder;
   chmod(readOnlyFolder.path().c_str(), 0555);
-  RunResult r = RunZonquistIn(readOnlyFolder.path(), kArgs, nobody);
-  EXPECT_EQ(r.out, NormalRun().run.out);
-  std::string errors;
-  for (const char* name : {"BOOT.INC", "rfc1918.nam", "r192168.rev"}) errors += ErrorLine(name, "Permission denied");
-  for (int n = 16; n <= 31; ++n) errors += ErrorLine("r172" + std::to_string(n) + ".rev", "Permission denied");
-  errors += ErrorLine("r10.rev", "Permission denied");
-  EXPECT_EQ(r.err, errors);
-  EXPECT_EQ(r.status, 2);
+  std::vector<std::string> all{"BOOT.INC", "rfc1918.nam", "r192168.rev"};
+  for (int n = 16; n <= 31; ++n) all.push_back("r172" + std::to_string(n) + ".rev");
+  all.push_back("r10.rev");
+  ExpectReported(readOnlyFolder, RunZonquistIn(readOnlyFolder.path(), kArgs, nobody), all, "Permission denied");
   EXPECT_TRUE(ListDirectory(readOnlyFolder.path()).empty());
 
   TempDir folder;
   chmod(folder.path().c_str(), 0777);
   WriteFile(folder / "BOOT.INC", "kept\n");
   chmod((folder / "BOOT.INC").c_str(), 0444);
-  r = RunZonquistIn(folder.path(), kArgs, nobody);
-  EXPECT_EQ(r.out, NormalRun().run.out);
-  EXPECT_EQ(r.err, ErrorLine("BOOT.INC", "Permission denied"));
-  EXPECT_EQ(r.status, 2);
+  ExpectReported(folder, RunZonquistIn(folder.path(), kArgs, nobody), {"BOOT.INC"}, "Permission denied");
   EXPECT_EQ(ReadFile(folder / "BOOT.INC"), "kept\n");
-  ExpectOtherFilesWhole(folder, {"BOOT.INC"});
 }
 
 // A reader that never reads holds the run inside a class B zone until the

@@ -57,20 +57,16 @@ OutputFile OpenOutputFile(std::string_view name) {
   return file;
 }
 
-void WriteFileLineSlow(OutputFile& file, std::string_view text) {
-  if (!file.buffer) return;
+void WriteLongFileLine(OutputFile& file, std::string_view text) {
   Flush(file);
   if (!file.buffer) return;
-  if (text.size() + 2 > OutputBufferSize) {
-    platform::ErrorCode e = platform::WriteAll(file.handle, text.data(), text.size());
-    if (e != 0) {
-      Report(file, e);
-      file.buffer.reset();
-      return;
-    }
-    text = {};
+  platform::ErrorCode e = platform::WriteAll(file.handle, text.data(), text.size());
+  if (e != 0) {
+    Report(file, e);
+    file.buffer.reset();
+    return;
   }
-  WriteFileLine(file, text);
+  WriteFileLine(file, "");
 }
 
 char* ReserveLineSlow(OutputFile& file) {

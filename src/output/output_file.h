@@ -32,21 +32,6 @@ struct OutputFile {
 OutputFile OpenOutputFile(std::string_view name);
 void CloseOutputFile(OutputFile& file);
 
-void WriteFileLineSlow(OutputFile& file, std::string_view text);
-
-// Text, then CR LF.
-inline void WriteFileLine(OutputFile& file, std::string_view text) {
-  if (file.buffer && OutputBufferSize - file.used >= text.size() + 2) {
-    char* at = file.buffer.get() + file.used;
-    if (!text.empty()) std::memcpy(at, text.data(), text.size());
-    at[text.size()] = '\r';
-    at[text.size() + 1] = '\n';
-    file.used += text.size() + 2;
-    return;
-  }
-  WriteFileLineSlow(file, text);
-}
-
 // Room for one line of at most maxBytes (its CR LF included, maxBytes at
 // most OutputBufferSize) straight in the buffer, for lines built in place;
 // null when the file takes no more lines. CommitLine ends it.
@@ -57,6 +42,21 @@ inline char* ReserveLine(OutputFile& file, std::size_t maxBytes) {
 }
 inline void CommitLine(OutputFile& file, const char* end) {
   file.used = static_cast<std::size_t>(end - file.buffer.get());
+}
+
+// A line that does not fit in the buffer at all goes to the file directly.
+void WriteLongFileLine(OutputFile& file, std::string_view text);
+
+// Text, then CR LF.
+inline void WriteFileLine(OutputFile& file, std::string_view text) {
+  if (text.size() + 2 > OutputBufferSize) return WriteLongFileLine(file, text);
+  if (char* at = ReserveLine(file, text.size() + 2)) {
+    if (!text.empty()) std::memcpy(at, text.data(), text.size());
+    at += text.size();
+    at[0] = '\r';
+    at[1] = '\n';
+    CommitLine(file, at + 2);
+  }
 }
 
 // Whether any file of this run could not be created or completely written.

@@ -24,7 +24,7 @@ std::string FormatByMask(std::string_view mask, std::span<const int> numbers) {
     }
     int n = next < numbers.size() ? numbers[next] : 0;
     ++next;
-    std::string digits = std::to_string(n < 0 ? -static_cast<long long>(n) : n);
+    std::string digits = std::to_string(n);
     if (digits.size() < width) out.append(width - digits.size(), ' ');
     out += digits;
   }
