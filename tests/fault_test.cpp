@@ -47,7 +47,7 @@ void ExpectOtherFilesWhole(const TempDir& dir, const std::vector<std::string>& f
 }
 
 std::string ErrorLine(const std::string& name, const std::string& reason) {
-  return "Error: could not write " + name + ": " + reason + "\r\n";
+  return "Error: could not write " + name + ": " + reason + BuildLineEnd();
 }
 
 // The console as always, one error line per failed file in run order, and
@@ -130,7 +130,7 @@ TEST(Faults, ConsoleThatGoesAwayCostsNoFile) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     if (output == StandardOutput::FirstLineOnly) {
-      EXPECT_EQ(r.out, "Talvenor Zonquist 20070118\r\n");
+      EXPECT_EQ(r.out, "Talvenor Zonquist 20070118" + BuildLineEnd());
     }
     ExpectOtherFilesWhole(dir, {});
   }

@@ -32,7 +32,7 @@ TEST(FullRun, WholeBlocksOnDisk) {
     if (FreeBytes(dir.path()) < kNeededBytes)
       GTEST_SKIP() << "less than 5 GB free in " << dir.path() << ": full runs skipped";
     RunResult r = RunZonquistIn(dir.path(), c.args);
-    EXPECT_EQ(r.out, JoinCrLf(RunTranscript(c.classes)));
+    EXPECT_EQ(r.out, JoinLines(RunTranscript(c.classes)));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     ExpectRunFiles(dir.path(), c.classes);

@@ -23,7 +23,7 @@ std::string WriteLines(const std::string& name, const std::vector<std::string>& 
   return testing::internal::GetCapturedStderr();
 }
 
-TEST(OutputFile, LinesEndInCrLfAndReplaceLongerContent) {
+TEST(OutputFile, LinesEndInTheLineEndAndReplaceLongerContent) {
   TempDir dir;
   std::string path = dir / "zone";
   WriteFile(path, std::string(5000, 'x'));
@@ -31,7 +31,7 @@ TEST(OutputFile, LinesEndInCrLfAndReplaceLongerContent) {
   ASSERT_EQ(stat(path.c_str(), &before), 0);
 
   EXPECT_EQ(WriteLines(path, {"", "one", "two\r\nthree"}), "");
-  EXPECT_EQ(ReadFile(path), "\r\none\r\ntwo\r\nthree\r\n");
+  EXPECT_EQ(ReadFile(path), Native("\none\ntwo") + "\r\nthree" + Native("\n"));
   struct stat after {};
   ASSERT_EQ(stat(path.c_str(), &after), 0);
   EXPECT_EQ(before.st_ino, after.st_ino) << "emptied in place, not made anew";
@@ -44,12 +44,12 @@ TEST(OutputFile, LinesBeyondOneBufferArriveInOrder) {
   std::string expected;
   for (int i = 0; i < 60000; ++i) {
     lines.push_back(std::to_string(i) + std::string(static_cast<std::size_t>(i % 37), 'q'));
-    expected += lines.back() + "\r\n";
+    expected += lines.back() + Native("\n");
   }
   lines.push_back(std::string(OutputBufferSize + 3, 'L'));  // larger than the buffer
-  expected += lines.back() + "\r\n";
+  expected += lines.back() + Native("\n");
   lines.push_back("end");
-  expected += "end\r\n";
+  expected += Native("end\n");
   EXPECT_EQ(WriteLines(path, lines), "");
   EXPECT_EQ(ReadFile(path), expected);
 }
@@ -63,7 +63,7 @@ TEST(OutputFile, FifoIsNotCutAndGetsEveryLine) {
   std::vector<std::string> lines(3000, std::string(500, 'f'));
   EXPECT_EQ(WriteLines(path, lines), "");
   reader.join();
-  EXPECT_EQ(received, JoinCrLf(lines));
+  EXPECT_EQ(received, JoinLines(lines));
 }
 
 TEST(OutputFile, FileLockedByAnotherProcessIsUntouchedAndReported) {
@@ -75,7 +75,7 @@ TEST(OutputFile, FileLockedByAnotherProcessIsUntouchedAndReported) {
     LockHolder holder(path);
     err = WriteLines(path, {"new"});
   }
-  EXPECT_EQ(err, "Error: could not write " + path + ": Resource temporarily unavailable\r\n");
+  EXPECT_EQ(err, "Error: could not write " + path + ": Resource temporarily unavailable" + Native("\n"));
   EXPECT_EQ(ReadFile(path), "kept\n");
   EXPECT_TRUE(OutputFailed());
 }
@@ -92,7 +92,7 @@ TEST(OutputFile, FailuresAreReportedOncePerFile) {
   };
   for (const Case& c : cases) {
     std::vector<std::string> lines(2 * OutputBufferSize / 100, std::string(98, 'z'));
-    EXPECT_EQ(WriteLines(c.name, lines), "Error: could not write " + c.name + ": " + c.reason + "\r\n");
+    EXPECT_EQ(WriteLines(c.name, lines), "Error: could not write " + c.name + ": " + c.reason + Native("\n"));
   }
   EXPECT_TRUE(OutputFailed());
 }

@@ -38,7 +38,7 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
   for (const Case& c : cases) {
     TempDir dir;
     RunResult r = RunZonquistIn(dir.path(), c.args);
-    EXPECT_EQ(r.out, JoinCrLf(c.transcript));
+    EXPECT_EQ(r.out, JoinLines(c.transcript));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, c.status);
     EXPECT_TRUE(ListDirectory(dir.path()).empty());
@@ -50,7 +50,7 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
 TEST(Process, TrailingBlankArgumentIsRejected) {
   TempDir dir;
   RunResult r = RunZonquistIn(dir.path(), {"lan.internal. "});
-  EXPECT_EQ(r.out, JoinCrLf({kBanner, "Error: The domain name \"lan.internal. \" is not a fully qualified Internet domain name!"}));
+  EXPECT_EQ(r.out, JoinLines({kBanner, "Error: The domain name \"lan.internal. \" is not a fully qualified Internet domain name!"}));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(ListDirectory(dir.path()).empty());
 }
@@ -70,7 +70,7 @@ TEST(Process, ClassSwitchRuns) {
   for (const Case& c : cases) {
     TempDir dir;
     RunResult r = RunZonquistIn(dir.path(), c.args);
-    EXPECT_EQ(r.out, JoinCrLf(RunTranscript(c.classes)));
+    EXPECT_EQ(r.out, JoinLines(RunTranscript(c.classes)));
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     ExpectRunFiles(dir.path(), c.classes);
@@ -80,7 +80,7 @@ TEST(Process, ClassSwitchRuns) {
 TEST(Process, ClassBForwardRunCrossesEachSlash16) {
   TempDir dir;
   ASSERT_EQ(RunZonquistIn(dir.path(), {"/B", "lan.internal."}).status, 0);
-  std::vector<std::string> lines = CrLfLines(ReadFile(dir / "rfc1918.nam"));
+  std::vector<std::string> lines = SplitLines(ReadFile(dir / "rfc1918.nam"));
   ASSERT_EQ(lines.size(), 3u + 1048576u);
   EXPECT_EQ(lines[3 + 65535], "172-16-255-255 IN A 172.16.255.255");
   EXPECT_EQ(lines[3 + 65536], "172-17-0-0 IN A 172.17.0.0");

@@ -53,7 +53,7 @@ TEST(Terminal, TitleShowsProgressOnTheTerminalOnly) {
   EXPECT_GE(titles, 2u);
   std::string out = ReadFile(capture / "out");
   EXPECT_EQ(out.find('\x1b'), std::string::npos);
-  EXPECT_EQ(out, JoinCrLf(RunTranscript("C")));
+  EXPECT_EQ(out, JoinLines(RunTranscript("C")));
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include "output/platform.h"
+
 TempDir::TempDir() {
   const char* base = std::getenv("ZONQUIST_TEST_TMP");
   std::string pattern = std::string(base ? base : "/tmp") + "/zonquist-test-XXXXXX";
@@ -62,27 +64,44 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   return names;
 }
 
-std::vector<std::string> CrLfLines(const std::string& bytes) {
+std::string BuildLineEnd() {
+  const std::string exe = ZonquistBinary();
+  return exe.size() > 4 && exe.compare(exe.size() - 4, 4, ".exe") == 0 ? "\r\n" : "\n";
+}
+
+std::string Native(std::string text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n')
+      out += platform::LineEnd;
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& bytes) {
+  const std::string eol = BuildLineEnd();
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < bytes.size()) {
-    std::size_t end = bytes.find("\r\n", start);
+    std::size_t end = bytes.find(eol, start);
     if (end == std::string::npos) {
-      ADD_FAILURE() << "text does not end in CR LF";
+      ADD_FAILURE() << "text does not end in the build's line end";
       lines.push_back(bytes.substr(start));
       break;
     }
     std::string line = bytes.substr(start, end - start);
     if (line.find_first_of("\r\n") != std::string::npos) ADD_FAILURE() << "stray line end in: " << line;
     lines.push_back(std::move(line));
-    start = end + 2;
+    start = end + eol.size();
   }
   return lines;
 }
 
-std::string JoinCrLf(const std::vector<std::string>& lines) {
+std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
+  for (const std::string& line : lines) text += line + BuildLineEnd();
   return text;
 }
 
@@ -148,11 +167,19 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
 }
 
 FileScan ScanLines(const std::string& path) {
+  const bool crlf = BuildLineEnd() == "\r\n";
   FileScan scan;
   std::ifstream in(path, std::ios::binary);
   std::vector<char> block(1 << 20);
   std::string line;
   bool afterCr = false;
+  auto endLine = [&] {
+    if (line.empty()) scan.wellFormed = false;
+    ++scan.lines;
+    if (scan.first.size() < 5) scan.first.push_back(line);
+    scan.last.swap(line);
+    line.clear();
+  };
   while (in) {
     in.read(block.data(), static_cast<std::streamsize>(block.size()));
     std::size_t n = static_cast<std::size_t>(in.gcount());
@@ -162,17 +189,15 @@ FileScan ScanLines(const std::string& path) {
       if (afterCr) {
         afterCr = false;
         if (c != '\n') scan.wellFormed = false;
-        if (line.empty()) scan.wellFormed = false;
-        ++scan.lines;
-        if (scan.first.size() < 5) scan.first.push_back(line);
-        scan.last.swap(line);
-        line.clear();
+        endLine();
         continue;
       }
       if (c == '\r') {
-        afterCr = true;
+        if (!crlf) scan.wellFormed = false;
+        afterCr = crlf;
       } else if (c == '\n') {
-        scan.wellFormed = false;
+        if (crlf) scan.wellFormed = false;
+        endLine();
       } else {
         line += c;
       }

@@ -34,9 +34,15 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 std::vector<std::string> ListDirectory(const std::string& path);  // sorted
 
-// Lines split at CR LF; fails the test on any other line end.
-std::vector<std::string> CrLfLines(const std::string& bytes);
-std::string JoinCrLf(const std::vector<std::string>& lines);
+// The line end of the binary under test: CR LF for the Windows build, LF
+// for the POSIX one.
+std::string BuildLineEnd();
+// In-process expectations: every "\n" of the text as this build ends lines.
+std::string Native(std::string text);
+
+// Lines split at the build's line end; fails the test on any other.
+std::vector<std::string> SplitLines(const std::string& bytes);
+std::string JoinLines(const std::vector<std::string>& lines);
 
 // Another process holding an exclusive lock on a file until the end of
 // the scope.
@@ -77,8 +83,8 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
 std::string ZonquistBinary();
 
 // One pass over a file of any size: its lines counted, the first few and
-// the last kept, and whether every line ends in CR LF with no other CR or
-// LF and no empty line.
+// the last kept, and whether every line ends in the build's line end with
+// no other CR or LF and no empty line.
 struct FileScan {
   std::size_t lines = 0;
   std::uint64_t bytes = 0;

@@ -65,16 +65,34 @@ TEST_F(WindowsBuild, RawCommandLines) {
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.err, "");
     if (c.transcript.empty()) {
-      EXPECT_EQ(r.out, JoinCrLf(RunTranscript("C")));
+      EXPECT_EQ(r.out, JoinLines(RunTranscript("C")));
       ExpectRunFiles(dir.path(), "C");
     } else {
-      EXPECT_EQ(r.out, JoinCrLf(c.transcript));
+      EXPECT_EQ(r.out, JoinLines(c.transcript));
       EXPECT_TRUE(ListDirectory(dir.path()).empty());
     }
   }
 }
 
-TEST_F(WindowsBuild, SameBytesAsTheLinuxBuild) {
+// Lines split at one line end; any other CR or LF, or a text that does not
+// end in it, fails.
+std::vector<std::string> LinesEndingIn(const std::string& bytes, const std::string& eol) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < bytes.size();) {
+    std::size_t end = bytes.find(eol, start);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "a line does not end in the build's line end";
+      break;
+    }
+    lines.push_back(bytes.substr(start, end - start));
+    if (lines.back().find_first_of("\r\n") != std::string::npos) ADD_FAILURE() << "stray line end";
+    start = end + eol.size();
+  }
+  return lines;
+}
+
+// Each build ends its lines its own way; the lines are the same.
+TEST_F(WindowsBuild, SameLinesAsTheLinuxBuild) {
   TempDir linux, windows;
   RunOptions native;
   native.nativeBuild = true;
@@ -82,11 +100,13 @@ TEST_F(WindowsBuild, SameBytesAsTheLinuxBuild) {
   RunResult w = RunZonquistIn(windows.path(), {"/C", "lan.internal."});
   EXPECT_EQ(l.status, 0);
   EXPECT_EQ(w.status, 0);
-  EXPECT_EQ(w.out, l.out);  // standard output redirected to a file, byte for byte
+  EXPECT_EQ(LinesEndingIn(w.out, "\r\n"), LinesEndingIn(l.out, "\n"));  // standard output as a file
   EXPECT_EQ(w.err, "");
   ASSERT_EQ(ListDirectory(windows.path()), ListDirectory(linux.path()));
-  for (const std::string& name : ListDirectory(linux.path()))
-    EXPECT_TRUE(ReadFile(windows / name) == ReadFile(linux / name)) << name;
+  for (const std::string& name : ListDirectory(linux.path())) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(LinesEndingIn(ReadFile(windows / name), "\r\n") == LinesEndingIn(ReadFile(linux / name), "\n"));
+  }
 }
 
 TEST_F(WindowsBuild, FileHeldOpenByAnotherProcessIsUntouched) {
@@ -120,7 +140,7 @@ TEST_F(WindowsBuild, FileHeldOpenByAnotherProcessIsUntouched) {
   waitpid(holder, nullptr, 0);
   ASSERT_EQ(said.rfind("held", 0), 0u) << said;
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, JoinCrLf(RunTranscript("C")));
+  EXPECT_EQ(r.out, JoinLines(RunTranscript("C")));
   EXPECT_EQ(r.err.rfind("Error: could not write rfc1918.nam: ", 0), 0u) << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\r\n");

@@ -10,10 +10,10 @@
 
 namespace {
 
-const std::string kHeader =
-    "; Created by Talvenor Zonquist 20070118\r\n"
-    "@ IN SOA ns.lan.internal. postmaster.lan.internal. 1 86400 3600 604800 86400\r\n"
-    " IN NS ns.lan.internal.\r\n";
+const std::string kHeader = Native(
+    "; Created by Talvenor Zonquist 20070118\n"
+    "@ IN SOA ns.lan.internal. postmaster.lan.internal. 1 86400 3600 604800 86400\n"
+    " IN NS ns.lan.internal.\n");
 
 class ZoneFiles : public testing::Test {
  protected:
@@ -26,33 +26,33 @@ TEST_F(ZoneFiles, DetailedReverseZoneRanges) {
   struct Case {
     const char* first;
     const char* last;
-    const char* console;
+    std::string console;
     std::string records;
   } cases[] = {
-      {"192.168.7.9", "192.168.7.9", "Creating z.rev (192.168.7.9 - 192.168.7.9)\r\n",
-       "9.7.168.192.in-addr.arpa. IN PTR 192-168-7-9.lan.internal.\r\n"},
-      {"192.168.7.9", "192.168.7.8", "Creating z.rev (192.168.7.9 - 192.168.7.8)\r\n", ""},
-      {"10.0.0.254", "10.0.1.0", "Creating z.rev (10.0.0.254 - 10.0.1.0)\r\n",
-       "254.0.0.10.in-addr.arpa. IN PTR 10-0-0-254.lan.internal.\r\n"
-       "255.0.0.10.in-addr.arpa. IN PTR 10-0-0-255.lan.internal.\r\n"
-       "0.1.0.10.in-addr.arpa. IN PTR 10-0-1-0.lan.internal.\r\n"},
-      {"172.31.255.255", "172.31.255.255", "Creating z.rev (172.31.255.255 - 172.31.255.255)\r\n",
-       "255.255.31.172.in-addr.arpa. IN PTR 172-31-255-255.lan.internal.\r\n"},
+      {"192.168.7.9", "192.168.7.9", "Creating z.rev (192.168.7.9 - 192.168.7.9)\n",
+       "9.7.168.192.in-addr.arpa. IN PTR 192-168-7-9.lan.internal.\n"},
+      {"192.168.7.9", "192.168.7.8", "Creating z.rev (192.168.7.9 - 192.168.7.8)\n", ""},
+      {"10.0.0.254", "10.0.1.0", "Creating z.rev (10.0.0.254 - 10.0.1.0)\n",
+       "254.0.0.10.in-addr.arpa. IN PTR 10-0-0-254.lan.internal.\n"
+       "255.0.0.10.in-addr.arpa. IN PTR 10-0-0-255.lan.internal.\n"
+       "0.1.0.10.in-addr.arpa. IN PTR 10-0-1-0.lan.internal.\n"},
+      {"172.31.255.255", "172.31.255.255", "Creating z.rev (172.31.255.255 - 172.31.255.255)\n",
+       "255.255.31.172.in-addr.arpa. IN PTR 172-31-255-255.lan.internal.\n"},
   };
   for (const Case& c : cases) {
     WriteFile("z.rev", std::string(100000, 'o'));
     testing::internal::CaptureStdout();
     WriteDetailedReverseZone("z.rev", ParseDottedQuad(c.first), ParseDottedQuad(c.last));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.console);
-    EXPECT_EQ(ReadFile("z.rev"), kHeader + c.records) << c.first;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native(c.console));
+    EXPECT_EQ(ReadFile("z.rev"), kHeader + Native(c.records)) << c.first;
   }
 }
 
 TEST_F(ZoneFiles, WildcardReverseZone) {
   testing::internal::CaptureStdout();
   WriteWildcardReverseZone("r10.rev");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Creating r10.rev\r\n");
-  EXPECT_EQ(ReadFile("r10.rev"), kHeader + "* IN PTR private.ip-address.lan.internal.\r\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating r10.rev\n"));
+  EXPECT_EQ(ReadFile("r10.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
 }
 
 TEST_F(ZoneFiles, BootIncludeLines) {
@@ -61,8 +61,8 @@ TEST_F(ZoneFiles, BootIncludeLines) {
   testing::internal::CaptureStdout();
   WriteBootInclude();
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.\r\n");
-  std::vector<std::string> lines = CrLfLines(ReadFile("BOOT.INC"));
+            Native("Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.\n"));
+  std::vector<std::string> lines = SplitLines(ReadFile("BOOT.INC"));
   ASSERT_EQ(lines.size(), 20u);
   EXPECT_EQ(lines[0], "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
   EXPECT_EQ(lines[1], "PRIMARY  a-very-long-name.example.corp. rfc1918.nam");
@@ -91,13 +91,13 @@ TEST_F(ZoneFiles, ForwardZoneWithoutDetailedBlocks) {
     DetailClasses = classes;
     testing::internal::CaptureStdout();
     WriteForwardZone();
-    std::vector<std::string> console = CrLfLines(testing::internal::GetCapturedStdout());
+    std::vector<std::string> console = SplitLines(testing::internal::GetCapturedStdout());
     ASSERT_EQ(console.size(), 19u) << classes;
     EXPECT_EQ(console[0], "Creating RFC1918.NAM");
     EXPECT_EQ(console[1], "Creating r192168.rev");
     EXPECT_EQ(console[18], "Creating r10.rev");
     EXPECT_EQ(ReadFile("rfc1918.nam"), kHeader) << classes;
-    EXPECT_EQ(ReadFile("r17231.rev"), kHeader + "* IN PTR private.ip-address.lan.internal.\r\n");
+    EXPECT_EQ(ReadFile("r17231.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
   }
   DetailClasses = "ABC";
 }

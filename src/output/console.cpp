@@ -8,12 +8,12 @@ char LastTitleSecond = '\0';
 
 void PrintLine(std::string_view text) {
   if (!text.empty()) platform::WriteStandardOutput(text);
-  platform::WriteStandardOutput("\r\n");
+  platform::WriteStandardOutput(platform::LineEnd);
 }
 
 void PrintErrorLine(std::string_view text) {
   std::string line(text);
-  line += "\r\n";
+  line += platform::LineEnd;
   platform::WriteStandardError(line);
 }
 

@@ -6,7 +6,7 @@
 #include "output/platform.h"
 #include "zones/address.h"
 
-// Text, then CR LF; nothing held back.
+// Text, then the line end; nothing held back.
 void PrintLine(std::string_view text);
 // One line on standard error; the console lines stay as they are.
 void PrintErrorLine(std::string_view text);

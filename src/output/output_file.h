@@ -32,7 +32,7 @@ struct OutputFile {
 OutputFile OpenOutputFile(std::string_view name);
 void CloseOutputFile(OutputFile& file);
 
-// Room for one line of at most maxBytes (its CR LF included, maxBytes at
+// Room for one line of at most maxBytes (its line end included, maxBytes at
 // most OutputBufferSize) straight in the buffer, for lines built in place;
 // null when the file takes no more lines. CommitLine ends it.
 char* ReserveLineSlow(OutputFile& file);
@@ -47,15 +47,14 @@ inline void CommitLine(OutputFile& file, const char* end) {
 // A line that does not fit in the buffer at all goes to the file directly.
 void WriteLongFileLine(OutputFile& file, std::string_view text);
 
-// Text, then CR LF.
+// Text, then the line end.
 inline void WriteFileLine(OutputFile& file, std::string_view text) {
-  if (text.size() + 2 > OutputBufferSize) return WriteLongFileLine(file, text);
-  if (char* at = ReserveLine(file, text.size() + 2)) {
+  if (text.size() + platform::LineEnd.size() > OutputBufferSize) return WriteLongFileLine(file, text);
+  if (char* at = ReserveLine(file, text.size() + platform::LineEnd.size())) {
     if (!text.empty()) std::memcpy(at, text.data(), text.size());
     at += text.size();
-    at[0] = '\r';
-    at[1] = '\n';
-    CommitLine(file, at + 2);
+    std::memcpy(at, platform::LineEnd.data(), platform::LineEnd.size());
+    CommitLine(file, at + platform::LineEnd.size());
   }
 }
 

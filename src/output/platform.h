@@ -9,6 +9,9 @@
 
 namespace platform {
 
+// The text-file line end of this platform, on the console and in files.
+extern const std::string_view LineEnd;
+
 // A system error number (errno, or GetLastError on Windows); 0 is success.
 using ErrorCode = int;
 

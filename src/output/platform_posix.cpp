@@ -14,6 +14,8 @@
 
 namespace platform {
 
+const std::string_view LineEnd = "\n";
+
 namespace {
 
 void WriteQuietly(int fd, std::string_view bytes) {

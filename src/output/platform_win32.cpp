@@ -9,6 +9,8 @@
 
 namespace platform {
 
+const std::string_view LineEnd = "\r\n";
+
 namespace {
 
 // No system error box may wait for a user while a call runs.

@@ -29,21 +29,19 @@ struct AddressBlock {
 
 extern const std::array<AddressBlock, 3> BlockPlan;
 
-// One A line with its CR LF; the qualified owner carries the domain.
+// One A line with its line end; the qualified owner carries the domain.
 class ALineForm {
  public:
   ALineForm(OwnerForm owner, const std::string& domain)
-      : middle_((owner == OwnerForm::QualifiedLabel ? "." + domain : "") + " IN A ") {}
-  std::size_t Room() const { return 2 * AppendedQuadSpace + middle_.Room() + 2; }
+      : middle_((owner == OwnerForm::QualifiedLabel ? "." + domain : "") + " IN A "), end_(std::string(platform::LineEnd)) {}
+  std::size_t Room() const { return 2 * AppendedQuadSpace + middle_.Room() + end_.Room(); }
   char* PutAt(char* out, Ipv4Value a) const {
-    char* p = AppendDottedQuad(middle_.PutAt(AppendHostLabel(out, a)), a);
-    p[0] = '\r';
-    p[1] = '\n';
-    return p + 2;
+    return end_.PutAt(AppendDottedQuad(middle_.PutAt(AppendHostLabel(out, a)), a));
   }
 
  private:
   LinePiece middle_;
+  LinePiece end_;
 };
 
 inline constexpr std::string_view ForwardZoneFile = "rfc1918.nam";

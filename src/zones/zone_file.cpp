@@ -9,9 +9,10 @@
 void WriteZoneHeader(OutputFile& file) {
   const std::string& d = PrivateDomain;
   // ";" opens a comment in a master file; "#" would be read as a record.
-  std::string header = "; Created by " + std::string(BannerText) + std::to_string(BuildStamp) +
-                       "\r\n@ IN SOA ns." + d + " postmaster." + d + " 1 86400 3600 604800 86400" +
-                       "\r\n IN NS ns." + d;
+  const std::string eol(platform::LineEnd);
+  std::string header = "; Created by " + std::string(BannerText) + std::to_string(BuildStamp) + eol +
+                       "@ IN SOA ns." + d + " postmaster." + d + " 1 86400 3600 604800 86400" + eol +
+                       " IN NS ns." + d;
   WriteFileLine(file, header);
 }
 

@@ -33,12 +33,12 @@ class LinePiece {
   std::array<char, kShort> short_{};
 };
 
-// One PTR line with its CR LF: the absolute reverse name, then the host
+// One PTR line with its line end: the absolute reverse name, then the host
 // label in the private domain.
 class PtrLineForm {
  public:
   explicit PtrLineForm(const std::string& domain)
-      : middle_(".in-addr.arpa. IN PTR "), target_("." + domain + "\r\n") {}
+      : middle_(".in-addr.arpa. IN PTR "), target_("." + domain + std::string(platform::LineEnd)) {}
   std::size_t Room() const { return 2 * AppendedQuadSpace + middle_.Room() + target_.Room(); }
   char* PutAt(char* out, Ipv4Value a) const {
     return target_.PutAt(AppendHostLabel(middle_.PutAt(AppendReverseQuad(out, a)), a));
