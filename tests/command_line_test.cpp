@@ -79,16 +79,40 @@ TEST(ValidateDomain, RefusesNamesThatBreakZoneFiles) {
   ASSERT_EQ(name235.size(), 235u);
 
   const std::string accepted[] = {
-      "lan.internal.", "a.", "x-1_y.corp.", label63 + ".", name235, "A.B.",
+      "lan.internal.", "a.", "x-1_y.corp.", label63 + ".", name235, "A.B.", "xin-addr.arpa.", "in-addr.arpa.x.",
   };
   for (const std::string& name : accepted) EXPECT_FALSE(ValidateDomain(name).has_value()) << name;
 
   const std::string refused[] = {
-      ".", "a..b.", ".a.", "lan\t.internal.", "lan;x.internal.", "l\xe4n.internal.",
-      "lan.internal..", label63 + "a.", "b" + name235, "lan.in\"ternal.", "lan.int\x1b[2J.",
+      ".", "a..b.", ".a.", "lan;x.internal.", "l\xe4n.internal.", "lan.internal..", label63 + "a.",
+      "b" + name235, "lan.in\"ternal.",
+      // The reverse tree is not a private domain.
+      "in-addr.arpa.", "10.in-addr.arpa.", "16.172.IN-ADDR.Arpa.",
   };
-  for (const std::string& name : refused)
-    EXPECT_EQ(ValidateDomain(name), Rejected(name)) << name;
+  for (const std::string& name : refused) EXPECT_EQ(ValidateDomain(name), Rejected(name)) << name;
+}
+
+// Mend: a rejected name never reaches the terminal with its control bytes.
+TEST(ValidateDomain, ShowsControlBytesAsQuestionMarks) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"lan\t.internal.", "lan?.internal."},
+      {"\x1b]2;pwned\a.x.", "?]2;pwned?.x."},
+      {"lan.int\x1b[2J.", "lan.int?[2J."},
+      {std::string("a\0\x1f\x7f\x80.", 6), std::string("a???\x80.")},
+  };
+  for (const auto& [name, shown] : cases) EXPECT_EQ(ValidateDomain(name), Rejected(shown)) << shown;
+}
+
+// --help, -h, --version and -V are words of the command text, anywhere.
+TEST(DecideCommand, UnixHelpAndVersionWords) {
+  const std::pair<std::string, Action> cases[] = {
+      {"--help", Action::ShowHelp},       {"-h", Action::ShowHelp},
+      {"/C lan.internal. --help", Action::ShowHelp}, {"--version", Action::ShowVersion},
+      {"-V", Action::ShowVersion},        {"lan.internal. -V", Action::ShowVersion},
+      {"--version -h", Action::ShowHelp}, {"-hx lan.internal.", Action::Reject},
+      {"--helping.", Action::Generate},   {"-v", Action::Reject},
+  };
+  for (const auto& [tail, action] : cases) EXPECT_EQ(DecideCommand(tail).action, action) << tail;
 }
 
 TEST(WindowsCommandTail, ProgramNameForms) {

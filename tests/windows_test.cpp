@@ -52,7 +52,9 @@ TEST_F(WindowsBuild, RawCommandLines) {
       {"\"" + exe + "\"   ", help, 0},
       {"zonquist lan.internal. ", {"Talvenor Zonquist 20070118", "Error: The domain name \"lan.internal. " + notFqdn}, 1},
       {"zonquist \"lan.internal.\"", {"Talvenor Zonquist 20070118", "Error: The domain name \"\"lan.internal.\"" + notFqdn}, 1},
-      {"zonquist\tlan.internal.", {"Talvenor Zonquist 20070118", "Error: The domain name \"\tlan.internal." + notFqdn}, 1},
+      {"zonquist\tlan.internal.", {"Talvenor Zonquist 20070118", "Error: The domain name \"?lan.internal." + notFqdn}, 1},
+      {"zonquist --version", {"Talvenor Zonquist 20070118"}, 0},
+      {"zonquist /C -h", help, 0},
       {"zonquist /q lan.internal.", {"Talvenor Zonquist 20070118", "Error: invalid command line switch."}, 1},
   };
   for (const Case& c : cases) {

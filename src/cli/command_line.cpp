@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "output/console.h"
 #include "output/platform.h"
@@ -41,9 +42,27 @@ void PrintUsage() {
   for (std::string_view line : UsageText) PrintLine(line);
 }
 
-bool WantsHelp(std::string_view commandText) {
-  return commandText.empty() || commandText.find('?') != std::string_view::npos;
+namespace {
+
+// Whether one of the words, separated by blanks, stands in the text.
+bool HasWord(std::string_view text, std::initializer_list<std::string_view> words) {
+  for (std::size_t start = 0; start <= text.size();) {
+    std::size_t end = std::min(text.find(' ', start), text.size());
+    for (std::string_view w : words)
+      if (text.substr(start, end - start) == w) return true;
+    start = end + 1;
+  }
+  return false;
 }
+
+}  // namespace
+
+bool WantsHelp(std::string_view commandText) {
+  return commandText.empty() || commandText.find('?') != std::string_view::npos ||
+         HasWord(commandText, {"--help", "-h"});
+}
+
+bool WantsVersion(std::string_view commandText) { return HasWord(commandText, {"--version", "-V"}); }
 
 namespace {
 
@@ -57,8 +76,21 @@ bool IsNameCharacter(char c) {
 constexpr std::size_t kMaxLabel = 63;
 constexpr std::size_t kMaxName = 235;  // "private.ip-address." + name fits 255 octets
 
+// The private domain names hosts; a name under in-addr.arpa. would declare
+// the reverse zones twice.
+bool IsReverseName(std::string_view name) {
+  constexpr std::string_view kReverse = "in-addr.arpa.";
+  if (name.size() < kReverse.size()) return false;
+  std::string_view tail = name.substr(name.size() - kReverse.size());
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
+    if (c != kReverse[i]) return false;
+  }
+  return name.size() == kReverse.size() || name[name.size() - kReverse.size() - 1] == '.';
+}
+
 bool IsWellFormedName(std::string_view name) {
-  if (name.size() > kMaxName) return false;
+  if (name.size() > kMaxName || IsReverseName(name)) return false;
   std::size_t label = 0;
   for (char c : name) {
     if (c == '.') {
@@ -114,7 +146,8 @@ std::optional<std::string> ValidateDomain(std::string_view commandText) {
                   IsWellFormedName(commandText);
   if (accepted) return std::nullopt;
   std::string message = "Error: The domain name \"";
-  message += commandText;
+  // Control bytes shown as they are could drive the user's terminal.
+  for (char c : commandText) message += static_cast<unsigned char>(c) < 32 || c == 127 ? '?' : c;
   message += "\" is not a fully qualified Internet domain name!";
   return message;
 }
@@ -123,6 +156,10 @@ CommandDecision DecideCommand(std::string_view commandTail) {
   CommandDecision decision;
   if (WantsHelp(commandTail)) {
     decision.action = CommandDecision::Action::ShowHelp;
+    return decision;
+  }
+  if (WantsVersion(commandTail)) {
+    decision.action = CommandDecision::Action::ShowVersion;
     return decision;
   }
   SwitchScan scan = ParseCommandLine(std::string(commandTail), "ABC");

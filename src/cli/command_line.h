@@ -15,7 +15,10 @@ std::string_view WindowsCommandTail(std::string_view commandLine);
 extern const std::array<std::string_view, 17> UsageText;
 void PrintUsage();
 
+// Empty, a "?" anywhere, or the word --help or -h.
 bool WantsHelp(std::string_view commandText);
+// The word --version or -V.
+bool WantsVersion(std::string_view commandText);
 
 struct SwitchScan {
   bool accepted = true;
@@ -29,7 +32,7 @@ SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses);
 std::optional<std::string> ValidateDomain(std::string_view commandText);
 
 struct CommandDecision {
-  enum class Action { ShowHelp, Generate, Reject };
+  enum class Action { ShowHelp, ShowVersion, Generate, Reject };
   Action action = Action::Reject;
   std::vector<std::string> lines;  // switch lines, then any error line
   std::string detailClasses;

@@ -1,3 +1,4 @@
+#include <new>
 #include <string>
 
 #include "cli/run.h"
@@ -5,6 +6,13 @@
 
 int main(int argc, char** argv) {
   platform::InitProcess();
-  std::string tail = platform::CommandTail(argc, argv);
-  platform::ExitWithStatus(RunZonquist(tail));
+  try {
+    std::string tail = platform::CommandTail(argc, argv);
+    platform::ExitWithStatus(RunZonquist(tail));
+  } catch (const std::bad_alloc&) {
+    // Each file's buffer is taken without throwing; this is what is left.
+    platform::WriteStandardError("Error: " + platform::ErrorText(platform::OutOfMemory));
+    platform::WriteStandardError(platform::LineEnd);
+    platform::ExitWithStatus(2);
+  }
 }

@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "output/console.h"
 #include "output/output_file.h"
+#include "output/platform.h"
 #include "zones/block_plan.h"
 #include "zones/boot_include.h"
 #include "zones/shared_state.h"
@@ -20,11 +21,16 @@ int RunZonquist(std::string_view commandTail) {
     PrintUsage();
     return 0;
   }
+  if (decision.action == CommandDecision::Action::ShowVersion) return 0;  // the banner says it
   for (const std::string& line : decision.lines) PrintLine(line);
   if (decision.action == CommandDecision::Action::Reject) return decision.exitStatus;
 
   DetailClasses = decision.detailClasses;
   PrivateDomain = decision.privateDomain;
+  if (platform::ErrorCode e = platform::LockWorkingFolder()) {
+    PrintErrorLine("Error: " + platform::ErrorText(e));
+    return 2;
+  }
   WriteBootInclude();
   WriteForwardZone();
   PrintLine("Done.");

@@ -13,15 +13,25 @@ namespace platform {
 extern const std::string_view LineEnd;
 
 // A system error number (errno, or GetLastError on Windows); 0 is success.
+// The negative ones are our own.
 using ErrorCode = int;
+inline constexpr ErrorCode IsStandardOutput = -1;  // the file is where console lines go
+inline constexpr ErrorCode IsStandardError = -2;
+inline constexpr ErrorCode FolderBusy = -3;        // another run holds the folder
+inline constexpr ErrorCode OutOfMemory = -4;       // said in the system's words
 
 struct FileHandle {
   std::intptr_t value = -1;
   bool isDisk = false;  // a regular file, cut at open and at close
 };
 
-// Before anything else: no error boxes, no death by a closed pipe.
+// Before anything else: no error boxes, no death by a closed pipe or a size
+// limit (both are write errors), and interruption watched.
 void InitProcess();
+
+// Takes the current folder for this process until it ends, so that two runs
+// never write in one folder; FolderBusy when another has it.
+ErrorCode LockWorkingFolder();
 
 // The command text after the program name, as the platform gives it.
 std::string CommandTail(int argc, char** argv);
@@ -39,12 +49,18 @@ void SetConsoleTitleText(std::string_view title);
 char SecondsUnitsDigit();
 
 // Create or open for writing only, exclusive to this process while open; a
-// disk file is emptied in place. Never truncates what another holds open.
-ErrorCode OpenForWriting(const std::string& name, FileHandle& handle);
+// disk file is emptied in place. Never truncates what another holds locked,
+// nor the standard output or error. Until it is closed, an interruption
+// empties the file, writes interruptedLine to standard error and ends the
+// process by the same signal.
+ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle);
 // Writes everything, looping over short writes.
 ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size);
 // Cuts a disk file at its current position, then releases the handle.
 ErrorCode CutAndClose(FileHandle handle);
+// Empties a disk file that could not be written in full; a pipe or device
+// is left alone.
+void CutToEmpty(FileHandle handle);
 
 std::string ErrorText(ErrorCode code);
 

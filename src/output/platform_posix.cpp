@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -28,6 +29,79 @@ void WriteQuietly(int fd, std::string_view bytes) {
     p += n;
     left -= static_cast<std::size_t>(n);
   }
+}
+
+// The files open for writing, for the interruption handler: emptied and
+// named there. Changed only with the watched signals blocked.
+struct WatchedFile {
+  int fd = -1;
+  bool isDisk = false;
+  std::size_t length = 0;
+  char line[600];
+};
+WatchedFile watched[4];
+const int kWatchedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t WatchedSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kWatchedSignals) sigaddset(&set, s);
+  return set;
+}
+
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set = WatchedSignalSet();
+    sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+// Async-signal-safe: ftruncate, write, sigprocmask, raise.
+void OnInterrupt(int signal) {
+  for (const WatchedFile& w : watched) {
+    if (w.fd < 0) continue;
+    if (w.isDisk) (void)!::ftruncate(w.fd, 0);
+    WriteQuietly(STDERR_FILENO, std::string_view(w.line, w.length));
+  }
+  // Die of the signal itself, so that the shell sees an interrupted run.
+  struct sigaction plain {};
+  plain.sa_handler = SIG_DFL;
+  sigaction(signal, &plain, nullptr);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, signal);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(signal);
+}
+
+void Watch(int fd, bool isDisk, std::string_view line) {
+  SignalsHeld held;
+  for (WatchedFile& w : watched) {
+    if (w.fd >= 0) continue;
+    w.length = std::min(line.size(), sizeof w.line);
+    std::memcpy(w.line, line.data(), w.length);
+    w.isDisk = isDisk;
+    w.fd = fd;
+    return;
+  }
+}
+
+void Unwatch(int fd) {
+  SignalsHeld held;
+  for (WatchedFile& w : watched)
+    if (w.fd == fd) w.fd = -1;
+}
+
+bool SameFile(const struct stat& a, int fd) {
+  struct stat b {};
+  return ::fstat(fd, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // The terminal that shows the title, opened on first use; -1 when there is
@@ -56,6 +130,28 @@ void InitProcess() {
     }
   }
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+  struct sigaction interrupt {};
+  interrupt.sa_handler = OnInterrupt;
+  interrupt.sa_mask = WatchedSignalSet();
+  for (int s : kWatchedSignals) {
+    struct sigaction previous {};
+    // A signal ignored by whoever started us (nohup, a background job of a
+    // shell without job control) stays ignored.
+    if (sigaction(s, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+    sigaction(s, &interrupt, nullptr);
+  }
+}
+
+ErrorCode LockWorkingFolder() {
+  // Held by the open descriptor until the process ends.
+  int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return 0;  // an unreadable folder cannot be locked; go on
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return FolderBusy;
+  }
+  return 0;
 }
 
 std::string CommandTail(int argc, char** argv) {
@@ -82,7 +178,9 @@ void WriteStandardError(std::string_view bytes) { WriteQuietly(STDERR_FILENO, by
 
 void SetConsoleTitleText(std::string_view title) {
   int fd = TitleTerminal();
-  if (fd < 0) return;
+  // Only from the terminal's foreground: a background job that writes there
+  // may be stopped (stty tostop) and never finish.
+  if (fd < 0 || ::tcgetpgrp(fd) != ::getpgrp()) return;
   std::string sequence = "\x1b]2;";
   sequence += title;
   sequence += '\a';
@@ -95,26 +193,31 @@ char SecondsUnitsDigit() {
   return static_cast<char>('0' + static_cast<unsigned long long>(std::time(nullptr)) % 10u);
 }
 
-ErrorCode OpenForWriting(const std::string& name, FileHandle& handle) {
+ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle) {
   int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) return errno;
+  auto fail = [fd](ErrorCode e) {
+    ::close(fd);
+    return e;
+  };
   // Another holder keeps its file untouched: refuse before cutting anything.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-    ErrorCode e = errno;
-    ::close(fd);
-    return e;
-  }
+  // Record locks (fcntl, lockf, OFD) are honoured as well as flock; a file
+  // system without record locks does not stop the run.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return fail(errno);
+  struct flock record {};
+  record.l_type = F_WRLCK;
+  record.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &record) != 0 && (errno == EAGAIN || errno == EACCES)) return fail(EAGAIN);
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    ErrorCode e = errno;
-    ::close(fd);
-    return e;
-  }
+  if (::fstat(fd, &st) != 0) return fail(errno);
+  if (SameFile(st, STDOUT_FILENO)) return fail(IsStandardOutput);
+  if (SameFile(st, STDERR_FILENO)) return fail(IsStandardError);
   bool isDisk = S_ISREG(st.st_mode);
+  Watch(fd, isDisk, interruptedLine);
   if (isDisk && (::lseek(fd, 0, SEEK_SET) < 0 || ::ftruncate(fd, 0) != 0)) {
     ErrorCode e = errno;
-    ::close(fd);
-    return e;
+    Unwatch(fd);
+    return fail(e);
   }
   handle.value = fd;
   handle.isDisk = isDisk;
@@ -143,11 +246,25 @@ ErrorCode CutAndClose(FileHandle handle) {
     off_t at = ::lseek(fd, 0, SEEK_CUR);
     if (at < 0 || ::ftruncate(fd, at) != 0) result = errno;
   }
+  if (result != 0) (void)!::ftruncate(fd, 0);
+  Unwatch(fd);
   if (::close(fd) != 0 && result == 0) result = errno;
   return result;
 }
 
-std::string ErrorText(ErrorCode code) { return std::strerror(code); }
+void CutToEmpty(FileHandle handle) {
+  if (handle.isDisk) (void)!::ftruncate(static_cast<int>(handle.value), 0);
+}
+
+std::string ErrorText(ErrorCode code) {
+  switch (code) {
+    case IsStandardOutput: return "it is the standard output";
+    case IsStandardError: return "it is the standard error";
+    case FolderBusy: return "another run is writing in this folder";
+    case OutOfMemory: return std::strerror(ENOMEM);
+    default: return std::strerror(code);
+  }
+}
 
 void ExitWithStatus(int status) { std::exit(status); }
 

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "cli/command_line.h"
@@ -56,9 +58,102 @@ void WriteQuietly(HANDLE handle, std::string_view bytes) {
   WriteHandle(handle, bytes.data(), bytes.size());
 }
 
+// The console's control events arrive on a thread of their own. Every file
+// operation holds this lock, so the handler cuts the open files between
+// two buffer hand-overs and ends the process while still holding it.
+CRITICAL_SECTION fileLock;
+
+class FileLockHeld {
+ public:
+  FileLockHeld() { EnterCriticalSection(&fileLock); }
+  ~FileLockHeld() { LeaveCriticalSection(&fileLock); }
+  FileLockHeld(const FileLockHeld&) = delete;
+  FileLockHeld& operator=(const FileLockHeld&) = delete;
+};
+
+struct WatchedFile {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  bool isDisk = false;
+  std::string line;
+};
+WatchedFile watched[4];
+
+void Watch(HANDLE handle, bool isDisk, std::string_view line) {
+  for (WatchedFile& w : watched) {
+    if (w.handle != INVALID_HANDLE_VALUE) continue;
+    w.handle = handle;
+    w.isDisk = isDisk;
+    w.line = line;
+    return;
+  }
+}
+
+void Unwatch(HANDLE handle) {
+  for (WatchedFile& w : watched)
+    if (w.handle == handle) w.handle = INVALID_HANDLE_VALUE;
+}
+
+void Empty(HANDLE file) {
+  LARGE_INTEGER zero{};
+  if (SetFilePointerEx(file, zero, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+}
+
+BOOL WINAPI OnControlEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  EnterCriticalSection(&fileLock);  // never left: the process ends here
+  QuietErrors quiet;
+  for (const WatchedFile& w : watched) {
+    if (w.handle == INVALID_HANDLE_VALUE) continue;
+    if (w.isDisk) Empty(w.handle);
+    WriteQuietly(GetStdHandle(STD_ERROR_HANDLE), w.line);
+  }
+  // What the default handler would do: end as interrupted.
+  ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+}
+
+bool SameFile(HANDLE file, HANDLE other) {
+  BY_HANDLE_FILE_INFORMATION a{}, b{};
+  if (other == nullptr || other == INVALID_HANDLE_VALUE || GetFileType(other) != FILE_TYPE_DISK) return false;
+  return GetFileInformationByHandle(file, &a) && GetFileInformationByHandle(other, &b) &&
+         a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
 }  // namespace
 
-void InitProcess() {}
+void InitProcess() {
+  InitializeCriticalSection(&fileLock);
+  SetConsoleCtrlHandler(OnControlEvent, TRUE);
+}
+
+ErrorCode LockWorkingFolder() {
+  // A named mutex made from the folder's full path, upper-cased since the
+  // file system ignores case; held until the process ends.
+  char path[32768];
+  DWORD n = GetFullPathNameA(".", sizeof path, path, nullptr);
+  if (n == 0 || n >= sizeof path) return 0;
+  CharUpperBuffA(path, n);
+  unsigned long long hash = 14695981039346656037ull;
+  for (DWORD i = 0; i < n; ++i) {
+    char c = path[i] == '/' ? '\\' : path[i];
+    if (c == '\\' && i + 1 == n) break;  // a final separator names the same folder
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  char hex[17];
+  for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xF];
+  hex[16] = '\0';
+  for (const char* space : {"Global\\", "Local\\"}) {
+    std::string name = std::string(space) + "zonquist-folder-" + hex;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (mutex == nullptr) continue;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+      CloseHandle(mutex);
+      return FolderBusy;
+    }
+    return 0;
+  }
+  return 0;
+}
 
 std::string CommandTail(int, char**) { return std::string(WindowsCommandTail(GetCommandLineA())); }
 
@@ -93,41 +188,65 @@ char SecondsUnitsDigit() {
   return digit;
 }
 
-ErrorCode OpenForWriting(const std::string& name, FileHandle& handle) {
+ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle) {
+  FileLockHeld held;
   QuietErrors quiet;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
   if (file == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  auto fail = [file](ErrorCode e) {
+    CloseHandle(file);
+    return e;
+  };
+  if (SameFile(file, StandardOutputHandle())) return fail(IsStandardOutput);
+  if (SameFile(file, GetStdHandle(STD_ERROR_HANDLE))) return fail(IsStandardError);
   bool isDisk = GetFileType(file) == FILE_TYPE_DISK;
   if (isDisk) {
     if ((SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
          GetLastError() != NO_ERROR) ||
-        !SetEndOfFile(file)) {
-      ErrorCode e = static_cast<ErrorCode>(GetLastError());
-      CloseHandle(file);
-      return e;
-    }
+        !SetEndOfFile(file))
+      return fail(static_cast<ErrorCode>(GetLastError()));
   }
+  Watch(file, isDisk, interruptedLine);
   handle.value = reinterpret_cast<std::intptr_t>(file);
   handle.isDisk = isDisk;
   return 0;
 }
 
 ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size) {
+  FileLockHeld held;
   return WriteHandle(reinterpret_cast<HANDLE>(handle.value), bytes, size);
 }
 
 ErrorCode CutAndClose(FileHandle handle) {
+  FileLockHeld held;
   QuietErrors quiet;
   HANDLE file = reinterpret_cast<HANDLE>(handle.value);
   ErrorCode result = 0;
-  if (handle.isDisk && !SetEndOfFile(file)) result = static_cast<ErrorCode>(GetLastError());
+  if (handle.isDisk && !SetEndOfFile(file)) {
+    result = static_cast<ErrorCode>(GetLastError());
+    Empty(file);
+  }
+  Unwatch(file);
   if (!CloseHandle(file) && result == 0) result = static_cast<ErrorCode>(GetLastError());
   return result;
 }
 
+void CutToEmpty(FileHandle handle) {
+  FileLockHeld held;
+  QuietErrors quiet;
+  if (handle.isDisk) Empty(reinterpret_cast<HANDLE>(handle.value));
+}
+
 std::string ErrorText(ErrorCode code) {
+  switch (code) {
+    case IsStandardOutput: return "it is the standard output";
+    case IsStandardError: return "it is the standard error";
+    case FolderBusy: return "another run is writing in this folder";
+    case OutOfMemory: code = ERROR_NOT_ENOUGH_MEMORY; break;
+    default: break;
+  }
   char* text = nullptr;
   DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
