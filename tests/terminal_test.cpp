@@ -2,6 +2,7 @@
 // never into standard output.
 #include <fcntl.h>
 #include <pty.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,6 +55,47 @@ TEST(Terminal, TitleShowsProgressOnTheTerminalOnly) {
   std::string out = ReadFile(capture / "out");
   EXPECT_EQ(out.find('\x1b'), std::string::npos);
   EXPECT_EQ(out, JoinLines(RunTranscript("C")));
+}
+
+// A background job on a terminal that stops background writers (stty
+// tostop) still runs to the end: the title waits for the foreground.
+TEST(Terminal, BackgroundRunIsNeverStoppedByItsTitle) {
+  TempDir dir, capture;
+  int master = -1;
+  pid_t shell = forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(shell, 0);
+  if (shell == 0) {
+    termios mode{};
+    tcgetattr(0, &mode);
+    mode.c_lflag |= TOSTOP;
+    tcsetattr(0, TCSANOW, &mode);
+    pid_t job = fork();
+    if (job == 0) {
+      setpgid(0, 0);  // a process group that is not the terminal's foreground
+      dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+      if (chdir(dir.path().c_str()) != 0) _exit(126);
+      setenv("TERM", "xterm", 1);
+      std::string exe = ZonquistBinary();
+      execl(exe.c_str(), exe.c_str(), "/C", "lan.internal.", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(job, &status, WUNTRACED);
+    if (WIFSTOPPED(status)) {
+      kill(job, SIGKILL);
+      _exit(3);
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 4);
+  }
+  char block[4096];
+  std::string terminal;
+  for (ssize_t n; (n = read(master, block, sizeof block)) > 0;) terminal.append(block, static_cast<std::size_t>(n));
+  int status = 0;
+  waitpid(shell, &status, 0);
+  close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "3: stopped by the terminal";
+  EXPECT_EQ(terminal, "");
+  EXPECT_EQ(ReadFile(capture / "out"), JoinLines(RunTranscript("C")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -133,6 +134,8 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
     dup2(err, 2);
     if (options.output == StandardOutput::Captured) {
       dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+    } else if (options.output == StandardOutput::IntoFile) {
+      dup2(open(options.outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     } else if (options.output == StandardOutput::FirstLineOnly) {
       dup2(pipeFds[1], 1);
       close(pipeFds[0]);
@@ -145,6 +148,15 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
     unsetenv("TERM");
+    struct rlimit limit {};
+    if (options.fileSizeLimit >= 0) {
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.fileSizeLimit);
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (options.addressSpaceLimit >= 0) {
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.addressSpaceLimit);
+      setrlimit(RLIMIT_AS, &limit);
+    }
     execvp(raw[0], raw.data());
     _exit(127);
   }
@@ -239,13 +251,20 @@ std::vector<std::string> RunTranscript(const std::string& detailClasses) {
   return lines;
 }
 
-LockHolder::LockHolder(const std::string& path) {
+LockHolder::LockHolder(const std::string& path, LockKind kind) {
   int ready[2];
   if (pipe(ready) != 0) ADD_FAILURE() << "pipe";
   pid_ = fork();
   if (pid_ == 0) {
-    int fd = open(path.c_str(), O_RDONLY);
-    flock(fd, LOCK_EX);
+    int fd = open(path.c_str(), kind == LockKind::Flock ? O_RDONLY : O_RDWR);
+    struct flock record {};
+    record.l_type = F_WRLCK;
+    record.l_whence = SEEK_SET;
+    bool held = kind == LockKind::Flock   ? flock(fd, LOCK_EX) == 0
+                : kind == LockKind::Fcntl ? fcntl(fd, F_SETLK, &record) == 0
+                : kind == LockKind::Lockf ? lockf(fd, F_TLOCK, 0) == 0
+                                          : fcntl(fd, F_OFD_SETLK, &record) == 0;
+    if (!held) _exit(1);
     char c = 1;
     if (write(ready[1], &c, 1) != 1) _exit(1);
     pause();

@@ -46,9 +46,10 @@ std::string JoinLines(const std::vector<std::string>& lines);
 
 // Another process holding an exclusive lock on a file until the end of
 // the scope.
+enum class LockKind { Flock, Fcntl, Lockf, Ofd };
 class LockHolder {
  public:
-  explicit LockHolder(const std::string& path);
+  explicit LockHolder(const std::string& path, LockKind kind = LockKind::Flock);
   ~LockHolder();
   LockHolder(const LockHolder&) = delete;
   LockHolder& operator=(const LockHolder&) = delete;
@@ -67,6 +68,7 @@ enum class StandardOutput {
   Captured,
   Closed,          // the descriptor is not open at all
   FirstLineOnly,   // a pipe whose reader goes away after one line
+  IntoFile,        // RunOptions::outputFile, emptied first as a shell does
 };
 
 struct RunOptions {
@@ -74,6 +76,9 @@ struct RunOptions {
   std::vector<std::string> prefix;  // a command to run it under, e.g. setpriv
   bool nativeBuild = false;         // the Linux build, whatever the variables say
   bool prefixOnly = false;          // run the prefix and the arguments alone
+  std::string outputFile;           // with StandardOutput::IntoFile
+  long long fileSizeLimit = -1;     // RLIMIT_FSIZE in bytes, when set
+  long long addressSpaceLimit = -1; // RLIMIT_AS in bytes, when set
 };
 
 // Runs the binary under test with the given arguments in a folder; the

@@ -253,7 +253,11 @@ ErrorCode CutAndClose(FileHandle handle) {
 }
 
 void CutToEmpty(FileHandle handle) {
-  if (handle.isDisk) (void)!::ftruncate(static_cast<int>(handle.value), 0);
+  if (!handle.isDisk) return;
+  int fd = static_cast<int>(handle.value);
+  // Back to the start too, or the cut at closing would grow it again.
+  (void)!::ftruncate(fd, 0);
+  ::lseek(fd, 0, SEEK_SET);
 }
 
 std::string ErrorText(ErrorCode code) {
