@@ -137,8 +137,8 @@ TEST(Faults, ConsoleThatGoesAwayCostsNoFile) {
 }
 
 TEST(Faults, UnprivilegedUserCannotWrite) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as another user";
-  if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv (util-linux) is missing";
+  ZONQUIST_NEEDS(geteuid() == 0, "needs root to run the tool as another user");
+  ZONQUIST_NEEDS(access("/usr/bin/setpriv", X_OK) == 0, "setpriv is missing: install util-linux");
   // A copy of the binary that the other user can surely reach.
   TempDir bin;
   chmod(bin.path().c_str(), 0755);

@@ -65,6 +65,11 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   return names;
 }
 
+bool SkipMissing() {
+  const char* skip = std::getenv("ZONQUIST_SKIP_MISSING");
+  return skip != nullptr && std::string(skip) == "1";
+}
+
 std::string BuildLineEnd() {
   const std::string exe = ZonquistBinary();
   return exe.size() > 4 && exe.compare(exe.size() - 4, 4, ".exe") == 0 ? "\r\n" : "\n";

@@ -5,6 +5,17 @@
 #include <string>
 #include <vector>
 
+// Whether the contributor asked to skip what cannot run here.
+bool SkipMissing();
+// A test that cannot run here fails, naming what it needs, unless
+// ZONQUIST_SKIP_MISSING=1 asks to skip it.
+#define ZONQUIST_NEEDS(condition, what)                                       \
+  do {                                                                        \
+    if (condition) break;                                                     \
+    if (SkipMissing()) GTEST_SKIP() << what;                                  \
+    FAIL() << what << " (ZONQUIST_SKIP_MISSING=1 skips this test)";          \
+  } while (false)
+
 // A fresh folder, removed with everything in it at the end of the test.
 class TempDir {
  public:

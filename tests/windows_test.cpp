@@ -24,8 +24,9 @@ std::string Env(const char* name) {
 class WindowsBuild : public testing::Test {
  protected:
   void SetUp() override {
-    if (Env("ZONQUIST_EXE").empty() || Env("ZONQUIST_LAUNCHER").empty() || Env("ZONQUIST_WINDOWS_HELPERS").empty())
-      GTEST_SKIP() << "no Windows build to test: set ZONQUIST_EXE, ZONQUIST_LAUNCHER and ZONQUIST_WINDOWS_HELPERS";
+    ZONQUIST_NEEDS(!Env("ZONQUIST_EXE").empty() && !Env("ZONQUIST_LAUNCHER").empty() &&
+                       !Env("ZONQUIST_WINDOWS_HELPERS").empty(),
+                   "no Windows build to test: install g++-mingw-w64-x86-64 and wine64 and run ./test.sh");
   }
   static std::string Helper(const std::string& name) { return Env("ZONQUIST_WINDOWS_HELPERS") + "/" + name; }
   // Wine sees the Linux file system as drive Z:.
