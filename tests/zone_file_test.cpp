@@ -103,3 +103,45 @@ TEST_F(ZoneFiles, ForwardZoneWithoutDetailedBlocks) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines laid down a /24 at a time equal lines built one by one from the
+// address forms: every last octet, ranges cut anywhere, short and long
+// domains, in all three forms; the progress call comes once per address.
+TEST(LineBlocks, EqualLinesBuiltOneByOne) {
+  TempDir dir;
+  const std::string eol(platform::LineEnd);
+  const std::string longDomain = std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+                                 std::string(42, 'd') + ".";
+  const std::pair<const char*, const char*> ranges[] = {
+      {"10.0.0.0", "10.0.2.255"},       {"192.168.7.9", "192.168.7.9"},   {"172.16.0.9", "172.16.0.10"},
+      {"172.31.254.99", "172.31.255.100"}, {"10.255.255.254", "10.255.255.255"}, {"10.1.2.1", "10.1.2.0"},
+  };
+  for (const std::string& domain : {std::string("lan.internal."), longDomain}) {
+    for (const auto& [firstText, lastText] : ranges) {
+      const Ipv4Value first = ParseDottedQuad(firstText), last = ParseDottedQuad(lastText);
+      std::string ptr, bare, qualified;
+      std::vector<Ipv4Value> walked;
+      ForEachAddress(first, last, [&](Ipv4Value a) {
+        ptr += FormatReverseQuad(a) + ".in-addr.arpa. IN PTR " + FormatHostLabel(a) + "." + domain + eol;
+        bare += FormatHostLabel(a) + " IN A " + FormatDottedQuad(a) + eol;
+        qualified += FormatHostLabel(a) + "." + domain + " IN A " + FormatDottedQuad(a) + eol;
+        walked.push_back(a);
+      });
+      auto write = [&](auto form, const std::string& expected) {
+        std::vector<Ipv4Value> called;
+        OutputFile file = OpenOutputFile(dir / "lines");
+        WriteLineBlocks(file, form, first, last, [&](Ipv4Value a) { called.push_back(a); });
+        CloseOutputFile(file);
+        EXPECT_TRUE(ReadFile(dir / "lines") == expected) << firstText << " " << domain.size();
+        EXPECT_EQ(called, walked);
+      };
+      write(PtrLines(domain), ptr);
+      write(ALines(OwnerForm::BareLabel, domain), bare);
+      write(ALines(OwnerForm::QualifiedLabel, domain), qualified);
+    }
+  }
+}
+
+}  // namespace

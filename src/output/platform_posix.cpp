@@ -189,8 +189,16 @@ void SetConsoleTitleText(std::string_view title) {
 
 char SecondsUnitsDigit() {
   // Zone offsets are whole minutes, so local and UTC seconds agree; time()
-  // is a vDSO read here, with no time-zone work.
-  return static_cast<char>('0' + static_cast<unsigned long long>(std::time(nullptr)) % 10u);
+  // is a vDSO read here, with no time-zone work. The digit is worked out
+  // again only when the second has moved.
+  static std::time_t lastSecond = -1;
+  static char digit = '0';
+  std::time_t now = std::time(nullptr);
+  if (now != lastSecond) {
+    lastSecond = now;
+    digit = static_cast<char>('0' + static_cast<unsigned long long>(now) % 10u);
+  }
+  return digit;
 }
 
 ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle) {

@@ -72,6 +72,9 @@ inline char* AppendQuad(char* out, unsigned w, unsigned x, unsigned y, unsigned 
 }
 }  // namespace detail
 
+// One octet's digits; writes 4 bytes at out, returns the end of the digits.
+inline char* AppendOctet(char* out, unsigned octet) { return detail::PutOctet(out, detail::kDotOctets[octet], false); }
+
 // Each writes at most AppendedQuadSpace bytes at out and returns the end of
 // the text (at most 15 characters).
 inline constexpr std::size_t AppendedQuadSpace = 16;

@@ -47,12 +47,8 @@ void ProcessAddressBlock(const AddressBlock& block, OutputFile& forwardZone) {
   PrintLine(block.ProgressLine);
   const Ipv4Value first = ParseDottedQuad(block.FirstText);
   const Ipv4Value last = ParseDottedQuad(block.LastText);
-  const ALineForm form(block.Owner, PrivateDomain);
-  const std::size_t room = form.Room();
-  ForEachAddress(first, last, [&](Ipv4Value a) {
-    UpdateProgressTitle(a);
-    if (char* p = ReserveLine(forwardZone, room)) CommitLine(forwardZone, form.PutAt(p, a));
-  });
+  ALines lines(block.Owner, PrivateDomain);
+  WriteLineBlocks(forwardZone, lines, first, last, UpdateProgressTitle);
   for (const ReverseZoneEntry& zone : block.ReverseZones)
     WriteDetailedReverseZone(zone.FileName, ParseDottedQuad(zone.FirstText), ParseDottedQuad(zone.LastText));
 }

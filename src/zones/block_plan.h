@@ -8,6 +8,7 @@
 
 #include "output/output_file.h"
 #include "zones/address.h"
+#include "zones/line_block.h"
 #include "zones/zone_file.h"
 
 enum class OwnerForm { BareLabel, QualifiedLabel };
@@ -29,19 +30,36 @@ struct AddressBlock {
 
 extern const std::array<AddressBlock, 3> BlockPlan;
 
-// One A line with its line end; the qualified owner carries the domain.
-class ALineForm {
+// The A lines of a block: the host label, bare or with the domain, then
+// the address.
+class ALines {
  public:
-  ALineForm(OwnerForm owner, const std::string& domain)
-      : middle_((owner == OwnerForm::QualifiedLabel ? "." + domain : "") + " IN A "), end_(std::string(platform::LineEnd)) {}
-  std::size_t Room() const { return 2 * AppendedQuadSpace + middle_.Room() + end_.Room(); }
-  char* PutAt(char* out, Ipv4Value a) const {
-    return end_.PutAt(AppendDottedQuad(middle_.PutAt(AppendHostLabel(out, a)), a));
+  ALines(OwnerForm owner, const std::string& domain)
+      : middle_((owner == OwnerForm::QualifiedLabel ? "." + domain : "") + " IN A ") {
+    block_.SetZ(platform::LineEnd);
+  }
+  // The pieces for a's /24: X "a-b-c-", Y the middle and "a.b.c.".
+  const LineBlock& For(Ipv4Value a) {
+    char x[16];
+    char* p = x;
+    for (int i = 0; i < 3; ++i) {
+      p = AppendOctet(p, Octet(a, i));
+      *p++ = '-';
+    }
+    block_.SetX(std::string_view(x, static_cast<std::size_t>(p - x)));
+    std::string y = middle_;
+    for (int i = 0; i < 3; ++i) {
+      char octet[4];
+      y.append(octet, static_cast<std::size_t>(AppendOctet(octet, Octet(a, i)) - octet));
+      y += '.';
+    }
+    block_.SetY(y);
+    return block_;
   }
 
  private:
-  LinePiece middle_;
-  LinePiece end_;
+  std::string middle_;
+  LineBlock block_;
 };
 
 inline constexpr std::string_view ForwardZoneFile = "rfc1918.nam";

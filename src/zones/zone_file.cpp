@@ -21,13 +21,8 @@ void WriteDetailedReverseZone(std::string_view fileName, Ipv4Value first, Ipv4Va
             FormatDottedQuad(last) + ")");
   OutputFile file = OpenOutputFile(fileName);
   WriteZoneHeader(file);
-  // Absolute owners: a bare d.c.b.a would be taken relative to the zone.
-  const PtrLineForm form(PrivateDomain);
-  const std::size_t room = form.Room();
-  ForEachAddress(first, last, [&](Ipv4Value a) {
-    UpdateProgressTitle(a);
-    if (char* p = ReserveLine(file, room)) CommitLine(file, form.PutAt(p, a));
-  });
+  PtrLines lines(PrivateDomain);
+  WriteLineBlocks(file, lines, first, last, UpdateProgressTitle);
   CloseOutputFile(file);
 }
 

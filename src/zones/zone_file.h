@@ -9,44 +9,35 @@
 
 #include "output/output_file.h"
 #include "zones/address.h"
+#include "zones/line_block.h"
 
-// A fixed piece of every line of a zone, copied with one move of constant
-// size when it is short, as it nearly always is.
-class LinePiece {
+// The PTR lines of a reverse zone: the absolute reverse name, then the host
+// label in the private domain. A bare d.c.b.a would be taken relative to
+// the zone.
+class PtrLines {
  public:
-  static constexpr std::size_t kShort = 64;
-  explicit LinePiece(std::string text) : text_(std::move(text)) {
-    std::memcpy(short_.data(), text_.data(), std::min(text_.size(), kShort));
-  }
-  // Writes at most Room() bytes; returns the end of the piece.
-  char* PutAt(char* out) const {
-    if (text_.size() <= kShort)
-      std::memcpy(out, short_.data(), kShort);
-    else
-      std::memcpy(out, text_.data(), text_.size());
-    return out + text_.size();
-  }
-  std::size_t Room() const { return std::max(text_.size(), kShort); }
-
- private:
-  std::string text_;
-  std::array<char, kShort> short_{};
-};
-
-// One PTR line with its line end: the absolute reverse name, then the host
-// label in the private domain.
-class PtrLineForm {
- public:
-  explicit PtrLineForm(const std::string& domain)
-      : middle_(".in-addr.arpa. IN PTR "), target_("." + domain + std::string(platform::LineEnd)) {}
-  std::size_t Room() const { return 2 * AppendedQuadSpace + middle_.Room() + target_.Room(); }
-  char* PutAt(char* out, Ipv4Value a) const {
-    return target_.PutAt(AppendHostLabel(middle_.PutAt(AppendReverseQuad(out, a)), a));
+  explicit PtrLines(const std::string& domain) { block_.SetZ("." + domain + std::string(platform::LineEnd)); }
+  // The pieces for a's /24: X empty, Y ".c.b.a.in-addr.arpa. IN PTR a-b-c-".
+  const LineBlock& For(Ipv4Value a) {
+    char y[64];
+    char* p = y;
+    for (int i = 2; i >= 0; --i) {
+      *p++ = '.';
+      p = AppendOctet(p, Octet(a, i));
+    }
+    constexpr std::string_view kMiddle = ".in-addr.arpa. IN PTR ";
+    std::memcpy(p, kMiddle.data(), kMiddle.size());
+    p += kMiddle.size();
+    for (int i = 0; i < 3; ++i) {
+      p = AppendOctet(p, Octet(a, i));
+      *p++ = '-';
+    }
+    block_.SetY(std::string_view(y, static_cast<std::size_t>(p - y)));
+    return block_;
   }
 
  private:
-  LinePiece middle_;
-  LinePiece target_;
+  LineBlock block_;
 };
 
 void WriteZoneHeader(OutputFile& file);
