@@ -10,11 +10,12 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZONQUIST_BENCH=ON -DZONQUIST
 cmake --build "$build" -j"$(nproc)" >/dev/null
 
 echo "## Line formatting"
-"$build"/bench/format_bench --benchmark_min_time=0.5 2>/dev/null | grep -E "Lines|Mask"
+"$build"/bench/format_bench --benchmark_min_time=0.5 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true 2>/dev/null |
+  grep -E "(Lines|Mask).*_median"
 echo
 echo "## Runs against the write floor ($pairs ABBA pairs a row, medians; ratio range in brackets)"
-echo "| fs    | run  |    records |      bytes | seconds |   floor |    MB/s |     s/GB | peak MiB | ratio to floor |"
-echo "|-------|------|------------|------------|---------|---------|---------|----------|----------|----------------|"
+echo "| fs    | run  |    records |      bytes | seconds |   floor | floor GB/s |    MB/s |     s/GB | peak MiB | ratio to floor |"
+echo "|-------|------|------------|------------|---------|---------|------------|---------|----------|----------|----------------|"
 for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")

@@ -168,32 +168,13 @@ TEST(Faults, UnprivilegedUserCannotWrite) {
 // interrupt comes.
 TEST(Faults, InterruptEndsTheRunAtOnce) {
   TempDir dir;
-  std::string fifo = dir / "r17220.rev";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  int stalled = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  ASSERT_GE(stalled, 0);
-  TempDir capture;
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    if (chdir(dir.path().c_str()) != 0) _exit(126);
-    std::string exe = ZonquistBinary();
-    execl(exe.c_str(), exe.c_str(), "/B", "lan.internal.", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  // Wait until the run is stuck writing r17220.rev.
-  for (int i = 0; i < 500 && ReadFile(capture / "out").find("Creating r17220.rev") == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  StalledRun run(dir.path(), "lan.internal.");
   auto sent = std::chrono::steady_clock::now();
-  kill(pid, SIGINT);
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  int wstatus = run.Stop(SIGINT);
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
-  close(stalled);
   EXPECT_TRUE(WIFSIGNALED(wstatus) || (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) != 0));
   EXPECT_LT(seconds, 5.0);
-  std::string out = ReadFile(capture / "out");
+  std::string out = run.Console();
   EXPECT_NE(out.find("Creating r17220.rev"), std::string::npos);
   EXPECT_EQ(out.find("Done."), std::string::npos);
 }

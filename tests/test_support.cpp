@@ -285,3 +285,37 @@ LockHolder::~LockHolder() {
   kill(pid_, SIGKILL);
   waitpid(pid_, nullptr, 0);
 }
+
+StalledRun::StalledRun(const std::string& dir, const std::string& domain) {
+  std::string fifo = dir + "/r17220.rev";
+  unlink(fifo.c_str());
+  if (mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
+  stalled_ = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(open((capture_ / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
+    if (chdir(dir.c_str()) != 0) _exit(126);
+    std::string exe = ZonquistBinary();
+    execl(exe.c_str(), exe.c_str(), "/B", domain.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  for (int i = 0; i < 500 && Console().find("Creating r17220.rev") == std::string::npos; ++i) usleep(10000);
+  usleep(100000);
+}
+
+int StalledRun::Stop(int signal) {
+  int status = 0;
+  if (pid_ > 0) {
+    kill(pid_, signal);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+  return status;
+}
+
+StalledRun::~StalledRun() {
+  Stop(SIGKILL);
+  close(stalled_);
+}
+
+std::string StalledRun::Console() const { return ReadFile(capture_ / "out"); }

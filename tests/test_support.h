@@ -69,6 +69,24 @@ class LockHolder {
   int pid_;
 };
 
+// A /B run held inside r17220.rev, a FIFO whose reader never reads, until
+// the scope ends; its console goes to a file. Stop() kills it with a
+// signal and gives its wait status.
+class StalledRun {
+ public:
+  StalledRun(const std::string& dir, const std::string& domain);
+  ~StalledRun();
+  StalledRun(const StalledRun&) = delete;
+  StalledRun& operator=(const StalledRun&) = delete;
+  int Stop(int signal);
+  std::string Console() const;
+
+ private:
+  TempDir capture_;
+  int stalled_ = -1;
+  int pid_ = -1;
+};
+
 struct RunResult {
   std::string out;
   std::string err;

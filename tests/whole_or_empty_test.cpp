@@ -233,32 +233,15 @@ TEST(WholeOrEmpty, InterruptionSweep) {
 
 // A second run in a folder that a first one is writing writes nothing.
 TEST(WholeOrEmpty, OneRunPerFolder) {
-  TempDir dir, capture;
-  const std::string& older = RunOnce("/tmp", kOlder);
-  CopyFiles(older, dir.path());
-  // A reader that never reads holds the first run inside r17220.rev.
-  std::string fifo = dir / "r17220.rev";
-  unlink(fifo.c_str());
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  int stalled = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-  pid_t first = fork();
-  if (first == 0) {
-    dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
-    if (chdir(dir.path().c_str()) != 0) _exit(126);
-    std::string exe = ZonquistBinary();
-    execl(exe.c_str(), exe.c_str(), "/B", "aaa.example.", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  for (int i = 0; i < 500 && ReadFile(capture / "out").find("Creating r17220.rev") == std::string::npos; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  TempDir dir;
+  CopyFiles(RunOnce("/tmp", kOlder), dir.path());
+  StalledRun first(dir.path(), "aaa.example.");
   std::map<std::string, std::string> before;
   for (const std::string& name : AllNames())
     if (name != "r17220.rev") before[name] = ReadFile(dir / name);
   RunResult second = RunZonquistIn(dir.path(), {"/C", "bbb.example."});
   for (const auto& [name, bytes] : before) EXPECT_TRUE(ReadFile(dir / name) == bytes) << name;
-  kill(first, SIGTERM);
-  waitpid(first, nullptr, 0);
-  close(stalled);
+  first.Stop(SIGTERM);
   EXPECT_EQ(second.status, 2);
   EXPECT_EQ(second.out, JoinLines({"Talvenor Zonquist 20070118", " + Including class C block detail only"}));
   EXPECT_EQ(second.err, JoinLines({"Error: another run is writing in this folder"}));
