@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@ struct Reference {
   RunResult run;
 };
 const Reference& NormalRun() {
-  static Reference* ref = [] {
-    auto* r = new Reference;
+  static const std::unique_ptr<Reference> ref = [] {
+    auto r = std::make_unique<Reference>();
     r->run = RunZonquistIn(r->dir.path(), kArgs);
     EXPECT_EQ(r->run.status, 0);
     return r;

@@ -54,12 +54,13 @@ bool SameBytes(const std::string& a, const std::string& b) {
   return true;
 }
 
-// A folder of files as a run of some kind left them, made once.
+// A folder of files as a run of some kind left them, made once and
+// removed at exit.
 const std::string& RunOnce(const std::string& base, const std::vector<std::string>& args) {
-  static std::map<std::string, std::unique_ptr<TempDir>>* made = new std::map<std::string, std::unique_ptr<TempDir>>;
+  static std::map<std::string, std::unique_ptr<TempDir>> made;
   std::string key = base;
   for (const std::string& a : args) key += " " + a;
-  auto& dir = (*made)[key];
+  auto& dir = made[key];
   if (!dir) {
     setenv("ZONQUIST_TEST_TMP", base.c_str(), 1);
     dir = std::make_unique<TempDir>();
