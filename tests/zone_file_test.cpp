@@ -119,8 +119,9 @@ TEST(LineBlocks, EqualLinesBuiltOneByOne) {
       {"172.31.254.99", "172.31.255.100"}, {"10.255.255.254", "10.255.255.255"}, {"10.1.2.1", "10.1.2.0"},
   };
   for (const std::string& domain : {std::string("lan.internal."), longDomain}) {
-    for (const auto& [firstText, lastText] : ranges) {
-      const Ipv4Value first = ParseDottedQuad(firstText), last = ParseDottedQuad(lastText);
+    for (const auto& range : ranges) {
+      const char* firstText = range.first;  // a plain name: lambdas below use it
+      const Ipv4Value first = ParseDottedQuad(range.first), last = ParseDottedQuad(range.second);
       std::string ptr, bare, qualified;
       std::vector<Ipv4Value> walked;
       ForEachAddress(first, last, [&](Ipv4Value a) {
