@@ -31,6 +31,16 @@ bool IsCleanDomain(const std::string& d) {
   return true;
 }
 
+bool HasWord(const std::string& text, const std::string& word) {
+  return (" " + text + " ").find(" " + word + " ") != std::string::npos;
+}
+
+bool ShowsNoControlByte(const std::string& line) {
+  for (char c : line)
+    if (static_cast<unsigned char>(c) < 32 || c == 127) return false;
+  return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -38,11 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CommandDecision d = DecideCommand(tail);
   switch (d.action) {
     case CommandDecision::Action::ShowHelp:
-      Require(tail.empty() || tail.find('?') != std::string::npos);
+      Require(tail.empty() || tail.find('?') != std::string::npos || HasWord(tail, "--help") || HasWord(tail, "-h"));
+      Require(d.exitStatus == 0);
+      break;
+    case CommandDecision::Action::ShowVersion:
+      Require(HasWord(tail, "--version") || HasWord(tail, "-V"));
       Require(d.exitStatus == 0);
       break;
     case CommandDecision::Action::Generate:
       Require(IsCleanDomain(d.privateDomain));
+      Require(d.privateDomain != "in-addr.arpa." && !(d.privateDomain.size() > 14 &&
+              d.privateDomain.compare(d.privateDomain.size() - 14, 14, ".in-addr.arpa.") == 0));
       Require(d.detailClasses == "ABC" || d.detailClasses == "A" || d.detailClasses == "B" ||
               d.detailClasses == "C");
       Require(d.exitStatus == 0);
@@ -51,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case CommandDecision::Action::Reject:
       Require(d.exitStatus == 1);
       Require(!d.lines.empty() && d.lines.back().rfind("Error: ", 0) == 0);
+      Require(ShowsNoControlByte(d.lines.back()));
       for (std::size_t i = 0; i + 1 < d.lines.size(); ++i) Require(d.lines[i].rfind("Error: ", 0) != 0);
       break;
   }
