@@ -33,6 +33,8 @@ int RunZonquist(std::string_view commandTail) {
   }
   WriteBootInclude();
   WriteForwardZone();
+  // A signal after this line must not make a complete run look interrupted.
+  platform::HoldInterrupts();
   PrintLine("Done.");
   return OutputFailed() ? 2 : 0;
 }

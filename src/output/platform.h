@@ -29,6 +29,10 @@ struct FileHandle {
 // limit (both are write errors), and interruption watched.
 void InitProcess();
 
+// From here on an interruption waits until the process has ended: the run
+// is complete and says so.
+void HoldInterrupts();
+
 // Takes the current folder for this process until it ends, so that two runs
 // never write in one folder; FolderBusy when another has it.
 ErrorCode LockWorkingFolder();

@@ -143,6 +143,11 @@ void InitProcess() {
   }
 }
 
+void HoldInterrupts() {
+  sigset_t set = WatchedSignalSet();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
 ErrorCode LockWorkingFolder() {
   // Held by the open descriptor until the process ends.
   int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

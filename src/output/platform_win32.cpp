@@ -126,6 +126,9 @@ void InitProcess() {
   SetConsoleCtrlHandler(OnControlEvent, TRUE);
 }
 
+// The handler waits for this lock, which is never left again.
+void HoldInterrupts() { EnterCriticalSection(&fileLock); }
+
 ErrorCode LockWorkingFolder() {
   // A named mutex made from the folder's full path, upper-cased since the
   // file system ignores case; held until the process ends.
