@@ -16,22 +16,32 @@ namespace {
 
 std::string Title(const std::string& text) { return "\x1b]2;" + text + "\a"; }
 
+// In a child: a /C run in dir on a terminal that shows titles, its console
+// lines into a file.
+[[noreturn]] void ExecRun(const TempDir& dir, const TempDir& capture) {
+  dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+  if (chdir(dir.path().c_str()) != 0) _exit(126);
+  setenv("TERM", "xterm", 1);
+  std::string exe = ZonquistBinary();
+  execl(exe.c_str(), exe.c_str(), "/C", "lan.internal.", static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+// Everything the terminal received until its last writer closed it.
+std::string ReadAll(int master) {
+  std::string terminal;
+  char block[4096];
+  for (ssize_t n; (n = read(master, block, sizeof block)) > 0;) terminal.append(block, static_cast<std::size_t>(n));
+  return terminal;
+}
+
 TEST(Terminal, TitleShowsProgressOnTheTerminalOnly) {
   TempDir dir, capture;
   int master = -1;
   pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-    if (chdir(dir.path().c_str()) != 0) _exit(126);
-    setenv("TERM", "xterm", 1);
-    std::string exe = ZonquistBinary();
-    execl(exe.c_str(), exe.c_str(), "/C", "lan.internal.", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::string terminal;
-  char block[4096];
-  for (ssize_t n; (n = read(master, block, sizeof block)) > 0;) terminal.append(block, static_cast<std::size_t>(n));
+  if (pid == 0) ExecRun(dir, capture);
+  std::string terminal = ReadAll(master);
   int status = 0;
   waitpid(pid, &status, 0);
   close(master);
@@ -72,12 +82,7 @@ TEST(Terminal, BackgroundRunIsNeverStoppedByItsTitle) {
     pid_t job = fork();
     if (job == 0) {
       setpgid(0, 0);  // a process group that is not the terminal's foreground
-      dup2(open((capture / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
-      if (chdir(dir.path().c_str()) != 0) _exit(126);
-      setenv("TERM", "xterm", 1);
-      std::string exe = ZonquistBinary();
-      execl(exe.c_str(), exe.c_str(), "/C", "lan.internal.", static_cast<char*>(nullptr));
-      _exit(127);
+      ExecRun(dir, capture);
     }
     int status = 0;
     waitpid(job, &status, WUNTRACED);
@@ -87,9 +92,7 @@ TEST(Terminal, BackgroundRunIsNeverStoppedByItsTitle) {
     }
     _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 4);
   }
-  char block[4096];
-  std::string terminal;
-  for (ssize_t n; (n = read(master, block, sizeof block)) > 0;) terminal.append(block, static_cast<std::size_t>(n));
+  std::string terminal = ReadAll(master);
   int status = 0;
   waitpid(shell, &status, 0);
   close(master);
