@@ -1,7 +1,9 @@
 // The three private blocks, their reverse zones, and the forward zone.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,13 +49,16 @@ class ALines {
       *p++ = '-';
     }
     block_.SetX(std::string_view(x, static_cast<std::size_t>(p - x)));
-    std::string y = middle_;
+    // No allocation per /24: the middle is at most a domain and " IN A ".
+    char y[LineBlock::kPieceRoom + 16];
+    std::size_t size = std::min(middle_.size(), LineBlock::kPieceRoom);
+    std::memcpy(y, middle_.data(), size);
+    p = y + size;
     for (int i = 0; i < 3; ++i) {
-      char octet[4];
-      y.append(octet, static_cast<std::size_t>(AppendOctet(octet, Octet(a, i)) - octet));
-      y += '.';
+      p = AppendOctet(p, Octet(a, i));
+      *p++ = '.';
     }
-    block_.SetY(y);
+    block_.SetY(std::string_view(y, static_cast<std::size_t>(p - y)));
     return block_;
   }
 

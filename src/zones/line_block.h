@@ -124,10 +124,7 @@ void WriteLineBlocks(OutputFile& file, Form& form, Ipv4Value first, Ipv4Value la
     if (char* p = ReserveLine(file, block.Room(count))) {
       CommitLine(file, block.Put(p, a, count, before));
     } else {
-      for (Ipv4Value v = a;; ++v) {
-        before(v);
-        if (v == blockLast) break;
-      }
+      ForEachAddress(a, blockLast, before);
     }
     if (blockLast == last) return;
     a = blockLast + 1;
