@@ -153,6 +153,7 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
     for (std::string& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
     unsetenv("TERM");
+    for (const std::string& e : options.env) putenv(const_cast<char*>(e.c_str()));
     struct rlimit limit {};
     if (options.fileSizeLimit >= 0) {
       limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.fileSizeLimit);
@@ -174,6 +175,10 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
       if (c == '\n') break;
     }
     close(pipeFds[0]);
+  }
+  if (options.signal != 0) {
+    usleep(static_cast<useconds_t>(options.signalAfter * 1e6));
+    kill(pid, options.signal);
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);

@@ -108,6 +108,9 @@ struct RunOptions {
   std::string outputFile;           // with StandardOutput::IntoFile
   long long fileSizeLimit = -1;     // RLIMIT_FSIZE in bytes, when set
   long long addressSpaceLimit = -1; // RLIMIT_AS in bytes, when set
+  std::vector<std::string> env;     // NAME=VALUE, added for the run
+  int signal = 0;                   // sent this long after the start, when set
+  double signalAfter = 0;           // seconds
 };
 
 // Runs the binary under test with the given arguments in a folder; the

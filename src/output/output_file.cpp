@@ -1,5 +1,7 @@
 #include "output/output_file.h"
 
+#include <algorithm>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -28,11 +30,48 @@ void Fail(OutputFile& file, platform::ErrorCode code) {
   platform::CutToEmpty(file.handle);
 }
 
+// The first bytes of a disk file go out as the guard; the real ones are
+// kept for the commit.
+platform::ErrorCode HandOver(OutputFile& file, const char* bytes, std::size_t size) {
+  const std::size_t guard = GuardLine.size() + platform::LineEnd.size();
+  if (file.handle.isDisk && file.handedOver < guard && size > 0) {
+    const std::size_t at = static_cast<std::size_t>(file.handedOver);
+    const std::size_t n = std::min(size, guard - at);
+    char cover[GuardRoom];
+    std::memcpy(cover, GuardLine.data(), GuardLine.size());
+    std::memcpy(cover + GuardLine.size(), platform::LineEnd.data(), platform::LineEnd.size());
+    std::memcpy(file.head + at, bytes, n);
+    if (platform::ErrorCode e = platform::WriteAll(file.handle, cover + at, n)) return e;
+    file.handedOver += n;
+    bytes += n;
+    size -= n;
+  }
+  if (size == 0) return 0;
+  if (platform::ErrorCode e = platform::WriteAll(file.handle, bytes, size)) return e;
+  file.handedOver += size;
+  return 0;
+}
+
 void Flush(OutputFile& file) {
   if (!file.buffer || file.used == 0) return;
-  platform::ErrorCode e = platform::WriteAll(file.handle, file.buffer.get(), file.used);
+  platform::ErrorCode e = HandOver(file, file.buffer.get(), file.used);
   file.used = 0;
   if (e != 0) Fail(file, e);
+}
+
+// Every way out but the commit: nothing allocated, since it may run while
+// memory has run out.
+void Abandon(OutputFile& file) {
+  if (!file.open) return;
+  file.open = false;
+  file.buffer.reset();
+  anyOutputFailed = true;
+  platform::CutToEmpty(file.handle);
+  if (!file.reported) {
+    file.reported = true;
+    platform::WriteStandardError(file.abandonedLine);
+  }
+  (void)platform::CloseFile(file.handle);
 }
 
 }  // namespace
@@ -41,18 +80,21 @@ OutputFile::OutputFile(OutputFile&& other) noexcept { *this = std::move(other); 
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
   if (this != &other) {
-    CloseOutputFile(*this);
+    Abandon(*this);
     name = std::move(other.name);
     handle = other.handle;
     open = std::exchange(other.open, false);
     reported = other.reported;
     buffer = std::move(other.buffer);
     used = std::exchange(other.used, 0);
+    handedOver = other.handedOver;
+    std::memcpy(head, other.head, sizeof head);
+    abandonedLine = std::move(other.abandonedLine);
   }
   return *this;
 }
 
-OutputFile::~OutputFile() { CloseOutputFile(*this); }
+OutputFile::~OutputFile() { Abandon(*this); }
 
 OutputFile OpenOutputFile(std::string_view name) {
   OutputFile file;
@@ -63,8 +105,10 @@ OutputFile OpenOutputFile(std::string_view name) {
     Report(file, platform::OutOfMemory);
     return file;
   }
-  std::string interrupted = ErrorLine(file.name, "interrupted");
-  interrupted += platform::LineEnd;
+  const std::string eol(platform::LineEnd);
+  std::string interrupted = ErrorLine(file.name, "interrupted") + eol;
+  // The only exception here is running out of memory.
+  file.abandonedLine = ErrorLine(file.name, platform::ErrorText(platform::OutOfMemory)) + eol;
   platform::ErrorCode e = platform::OpenForWriting(file.name, interrupted, file.handle);
   if (e != 0) {
     Report(file, e);
@@ -78,7 +122,7 @@ OutputFile OpenOutputFile(std::string_view name) {
 void WriteLongFileLine(OutputFile& file, std::string_view text) {
   Flush(file);
   if (!file.buffer) return;
-  platform::ErrorCode e = platform::WriteAll(file.handle, text.data(), text.size());
+  platform::ErrorCode e = HandOver(file, text.data(), text.size());
   if (e != 0) return Fail(file, e);
   WriteFileLine(file, "");
 }
@@ -91,10 +135,23 @@ char* ReserveLineSlow(OutputFile& file) {
 void CloseOutputFile(OutputFile& file) {
   if (!file.open) return;
   Flush(file);
+  const bool whole = file.buffer != nullptr;
   file.buffer.reset();
+  platform::ErrorCode e = 0;
+  if (whole && file.handle.isDisk) {
+    // Lines durable before the guard goes, the real first line durable
+    // before the file counts as complete.
+    const std::size_t head = static_cast<std::size_t>(
+        std::min<std::uint64_t>(file.handedOver, GuardLine.size() + platform::LineEnd.size()));
+    e = platform::EndHere(file.handle);
+    if (e == 0) e = platform::SyncFile(file.handle);
+    if (e == 0) e = platform::WriteAt(file.handle, 0, file.head, head);
+    if (e == 0) e = platform::SyncFile(file.handle);
+    if (e != 0) Fail(file, e);
+  }
   file.open = false;
-  platform::ErrorCode e = platform::CutAndClose(file.handle);
-  if (e != 0) Report(file, e);
+  platform::ErrorCode closed = platform::CloseFile(file.handle);
+  if (e == 0 && closed != 0) Report(file, closed);
 }
 
 bool OutputFailed() { return anyOutputFailed; }

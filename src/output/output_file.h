@@ -1,7 +1,10 @@
-// Text files written line by line through a fixed buffer per file.
+// Text files written line by line through a fixed buffer per file. A disk
+// file reads as refused by every DNS server until it is committed: its
+// first line is a guard that only the commit replaces with the real bytes.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -10,6 +13,12 @@
 #include "output/platform.h"
 
 inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
+
+// As long as a zone file's first line, so that the commit puts back one
+// line for one line; no server reads it as a record.
+inline constexpr std::string_view GuardLine = "INCOMPLETE-ZONQUIST-20070118-IS-WRITING";
+inline constexpr std::size_t GuardRoom = 39 + 2;  // the line and the longest line end
+static_assert(GuardLine.size() + 2 == GuardRoom);
 
 struct OutputFile {
   std::string name;
@@ -20,16 +29,23 @@ struct OutputFile {
   // write has failed, so the rest is dropped and no hole appears.
   std::unique_ptr<char[]> buffer;
   std::size_t used = 0;
+  std::uint64_t handedOver = 0;  // bytes given to the system so far
+  char head[GuardRoom] = {};     // the real bytes under the guard
+  std::string abandonedLine;     // said without allocating, when unwinding
 
   OutputFile() = default;
   OutputFile(OutputFile&&) noexcept;
   OutputFile& operator=(OutputFile&&) noexcept;
+  // Without a commit the file is emptied and named.
   ~OutputFile();
 };
 
 // Creates the file or empties it in place; on failure it is not open and
 // the failure has been reported.
 OutputFile OpenOutputFile(std::string_view name);
+// The commit, the only way a file keeps its lines: everything handed over
+// and made durable, then the guard replaced and that made durable too. A
+// failure on the way empties and names the file.
 void CloseOutputFile(OutputFile& file);
 
 // Room for one line of at most maxBytes (its line end included, maxBytes at

@@ -58,10 +58,17 @@ char SecondsUnitsDigit();
 // empties the file, writes interruptedLine to standard error and ends the
 // process by the same signal.
 ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle);
-// Writes everything, looping over short writes.
+// Writes everything at the current position, looping over short writes.
 ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size);
-// Cuts a disk file at its current position, then releases the handle.
-ErrorCode CutAndClose(FileHandle handle);
+// Writes everything at an offset of a disk file; the current position may
+// move.
+ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, std::size_t size);
+// Cuts a disk file at its current position.
+ErrorCode EndHere(FileHandle handle);
+// Makes a disk file's data reach the disk.
+ErrorCode SyncFile(FileHandle handle);
+// Releases the handle; the interruption no longer touches the file.
+ErrorCode CloseFile(FileHandle handle);
 // Empties a disk file that could not be written in full; a pipe or device
 // is left alone.
 void CutToEmpty(FileHandle handle);

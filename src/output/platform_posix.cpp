@@ -39,8 +39,26 @@ struct WatchedFile {
   std::size_t length = 0;
   char line[600];
 };
-WatchedFile watched[4];
-const int kWatchedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// At most two files are open at once: the forward zone and one other.
+WatchedFile watched[2];
+// Every signal whose default action ends the process, but those of a
+// fault in the process itself (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT),
+// which the guard line covers like SIGKILL. SIGPIPE and SIGXFSZ are
+// ignored: they come as write errors.
+const int kWatchedSignals[] = {
+    SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGTRAP, SIGSYS,
+#ifdef SIGPOLL
+    SIGPOLL,
+#elif defined(SIGIO)
+    SIGIO,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 sigset_t WatchedSignalSet() {
   sigset_t set;
@@ -81,7 +99,8 @@ void OnInterrupt(int signal) {
   raise(signal);
 }
 
-void Watch(int fd, bool isDisk, std::string_view line) {
+// False when the table is full: such a file is not opened at all.
+bool Watch(int fd, bool isDisk, std::string_view line) {
   SignalsHeld held;
   for (WatchedFile& w : watched) {
     if (w.fd >= 0) continue;
@@ -89,8 +108,9 @@ void Watch(int fd, bool isDisk, std::string_view line) {
     std::memcpy(w.line, line.data(), w.length);
     w.isDisk = isDisk;
     w.fd = fd;
-    return;
+    return true;
   }
+  return false;
 }
 
 void Unwatch(int fd) {
@@ -226,7 +246,7 @@ ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLi
   if (SameFile(st, STDOUT_FILENO)) return fail(IsStandardOutput);
   if (SameFile(st, STDERR_FILENO)) return fail(IsStandardError);
   bool isDisk = S_ISREG(st.st_mode);
-  Watch(fd, isDisk, interruptedLine);
+  if (!Watch(fd, isDisk, interruptedLine)) return fail(EMFILE);
   if (isDisk && (::lseek(fd, 0, SEEK_SET) < 0 || ::ftruncate(fd, 0) != 0)) {
     ErrorCode e = errno;
     Unwatch(fd);
@@ -252,17 +272,38 @@ ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size) {
   return 0;
 }
 
-ErrorCode CutAndClose(FileHandle handle) {
+ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, std::size_t size) {
   int fd = static_cast<int>(handle.value);
-  ErrorCode result = 0;
-  if (handle.isDisk) {
-    off_t at = ::lseek(fd, 0, SEEK_CUR);
-    if (at < 0 || ::ftruncate(fd, at) != 0) result = errno;
+  while (size > 0) {
+    ssize_t n = ::pwrite(fd, bytes, size, static_cast<off_t>(offset));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+    offset += static_cast<std::uint64_t>(n);
   }
-  if (result != 0) (void)!::ftruncate(fd, 0);
+  return 0;
+}
+
+ErrorCode EndHere(FileHandle handle) {
+  if (!handle.isDisk) return 0;
+  int fd = static_cast<int>(handle.value);
+  off_t at = ::lseek(fd, 0, SEEK_CUR);
+  return at < 0 || ::ftruncate(fd, at) != 0 ? errno : 0;
+}
+
+ErrorCode SyncFile(FileHandle handle) {
+  if (!handle.isDisk) return 0;
+  return ::fdatasync(static_cast<int>(handle.value)) != 0 ? errno : 0;
+}
+
+ErrorCode CloseFile(FileHandle handle) {
+  int fd = static_cast<int>(handle.value);
   Unwatch(fd);
-  if (::close(fd) != 0 && result == 0) result = errno;
-  return result;
+  return ::close(fd) != 0 ? errno : 0;
 }
 
 void CutToEmpty(FileHandle handle) {

@@ -76,16 +76,19 @@ struct WatchedFile {
   bool isDisk = false;
   std::string line;
 };
-WatchedFile watched[4];
+// At most two files are open at once: the forward zone and one other.
+WatchedFile watched[2];
 
-void Watch(HANDLE handle, bool isDisk, std::string_view line) {
+// False when the table is full: such a file is not opened at all.
+bool Watch(HANDLE handle, bool isDisk, std::string_view line) {
   for (WatchedFile& w : watched) {
     if (w.handle != INVALID_HANDLE_VALUE) continue;
     w.handle = handle;
     w.isDisk = isDisk;
     w.line = line;
-    return;
+    return true;
   }
+  return false;
 }
 
 void Unwatch(HANDLE handle) {
@@ -211,7 +214,7 @@ ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLi
         !SetEndOfFile(file))
       return fail(static_cast<ErrorCode>(GetLastError()));
   }
-  Watch(file, isDisk, interruptedLine);
+  if (!Watch(file, isDisk, interruptedLine)) return fail(ERROR_TOO_MANY_OPEN_FILES);
   handle.value = reinterpret_cast<std::intptr_t>(file);
   handle.isDisk = isDisk;
   return 0;
@@ -222,18 +225,47 @@ ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size) {
   return WriteHandle(reinterpret_cast<HANDLE>(handle.value), bytes, size);
 }
 
-ErrorCode CutAndClose(FileHandle handle) {
+ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, std::size_t size) {
   FileLockHeld held;
   QuietErrors quiet;
   HANDLE file = reinterpret_cast<HANDLE>(handle.value);
-  ErrorCode result = 0;
-  if (handle.isDisk && !SetEndOfFile(file)) {
-    result = static_cast<ErrorCode>(GetLastError());
-    Empty(file);
+  while (size > 0) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, chunk, &written, &at)) return static_cast<ErrorCode>(GetLastError());
+    if (written == 0) return ERROR_DISK_FULL;
+    bytes += written;
+    size -= written;
+    offset += written;
   }
+  return 0;
+}
+
+ErrorCode EndHere(FileHandle handle) {
+  FileLockHeld held;
+  QuietErrors quiet;
+  if (handle.isDisk && !SetEndOfFile(reinterpret_cast<HANDLE>(handle.value)))
+    return static_cast<ErrorCode>(GetLastError());
+  return 0;
+}
+
+ErrorCode SyncFile(FileHandle handle) {
+  FileLockHeld held;
+  QuietErrors quiet;
+  if (handle.isDisk && !FlushFileBuffers(reinterpret_cast<HANDLE>(handle.value)))
+    return static_cast<ErrorCode>(GetLastError());
+  return 0;
+}
+
+ErrorCode CloseFile(FileHandle handle) {
+  FileLockHeld held;
+  QuietErrors quiet;
+  HANDLE file = reinterpret_cast<HANDLE>(handle.value);
   Unwatch(file);
-  if (!CloseHandle(file) && result == 0) result = static_cast<ErrorCode>(GetLastError());
-  return result;
+  return CloseHandle(file) ? 0 : static_cast<ErrorCode>(GetLastError());
 }
 
 void CutToEmpty(FileHandle handle) {

@@ -1,0 +1,34 @@
+// Preloaded into a run: the N-th allocation through operator new fails
+// (ZONQUIST_FAIL_NEW_AT=N), as it would when memory runs out there.
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+bool FailsNow() {
+  static const long at = [] {
+    const char* n = std::getenv("ZONQUIST_FAIL_NEW_AT");
+    return n ? std::atol(n) : 0L;
+  }();
+  static long calls = 0;
+  return ++calls == at;
+}
+
+void* Take(std::size_t size) {
+  if (FailsNow()) return nullptr;
+  return std::malloc(size ? size : 1);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = Take(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Take(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Take(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
