@@ -79,13 +79,15 @@ TEST(ValidateDomain, RefusesNamesThatBreakZoneFiles) {
   ASSERT_EQ(name235.size(), 235u);
 
   const std::string accepted[] = {
-      "lan.internal.", "a.", "x-1_y.corp.", label63 + ".", name235, "A.B.", "xin-addr.arpa.", "in-addr.arpa.x.",
+      "lan.internal.", "a.", "x-1-y.corp.", "a--b.c1.", "1a.", label63 + ".", name235, "A.B.", "xin-addr.arpa.", "in-addr.arpa.x.",
   };
   for (const std::string& name : accepted) EXPECT_FALSE(ValidateDomain(name).has_value()) << name;
 
   const std::string refused[] = {
       ".", "a..b.", ".a.", "lan;x.internal.", "l\xe4n.internal.", "lan.internal..", label63 + "a.",
       "b" + name235, "lan.in\"ternal.",
+      // Host names only: BIND refuses the rest (check-names).
+      "my_lan.internal.", "lan-.internal.", "-lan.internal.", "lan.-x.", "lan.x-.",
       // The reverse tree is not a private domain.
       "in-addr.arpa.", "10.in-addr.arpa.", "16.172.IN-ADDR.Arpa.",
   };
@@ -98,7 +100,8 @@ TEST(ValidateDomain, ShowsControlBytesAsQuestionMarks) {
       {"lan\t.internal.", "lan?.internal."},
       {"\x1b]2;pwned\a.x.", "?]2;pwned?.x."},
       {"lan.int\x1b[2J.", "lan.int?[2J."},
-      {std::string("a\0\x1f\x7f\x80.", 6), std::string("a???\x80.")},
+      {std::string("a\0\x1f\x7f\x80.", 6), std::string("a????.")},
+      {"lan\x9b" "2J\x9f\xa0.", "lan?2J?\xa0."},
   };
   for (const auto& [name, shown] : cases) EXPECT_EQ(ValidateDomain(name), Rejected(shown)) << shown;
 }

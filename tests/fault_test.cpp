@@ -153,54 +153,112 @@ std::set<std::string> ExpectStates(const std::string& dir, const std::string& co
   return named;
 }
 
-// The console as always, exactly these files named for this reason in run
-// order, every other file whole.
-void ExpectReported(const TempDir& dir, const RunResult& r, const std::vector<std::string>& failed,
-                    const std::string& reason) {
-  Tally tally;
+// What a name leads to before a run: the bytes of a regular file, "-" for
+// nothing, "?" for anything else (a device is never read).
+std::string Snapshot(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "-";
+  return S_ISREG(st.st_mode) ? ReadFile(path) : "?";
+}
+
+// The console as always, exactly these files named for these reasons in run
+// order and left as they were, every other file whole.
+void ExpectReported(const TempDir& dir, const RunResult& r,
+                    const std::vector<std::pair<std::string, std::string>>& failed,
+                    const std::map<std::string, std::string>& before = {}) {
   EXPECT_EQ(r.out, JoinLines(RunTranscript("C")));
   std::string errors;
-  for (const std::string& name : failed) errors += ErrorLine(name, reason);
+  for (const auto& [name, reason] : failed) {
+    errors += ErrorLine(name, reason);
+    if (before.count(name)) {
+      EXPECT_EQ(Snapshot(dir / name), before.at(name)) << name << " changed";
+    }
+  }
   EXPECT_EQ(r.err, errors);
   EXPECT_EQ(r.status, failed.empty() ? 0 : 2);
   for (const std::string& name : AllNames()) {
-    if (std::find(failed.begin(), failed.end(), name) == failed.end()) {
+    if (std::none_of(failed.begin(), failed.end(), [&](const auto& f) { return f.first == name; })) {
       EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
     }
   }
+}
+void ExpectReported(const TempDir& dir, const RunResult& r, const std::vector<std::string>& failed,
+                    const std::string& reason) {
+  std::vector<std::pair<std::string, std::string>> named;
+  for (const std::string& name : failed) named.emplace_back(name, reason);
+  ExpectReported(dir, r, named);
 }
 
 struct Case {
   std::string what;
   std::function<void(const TempDir&)> prepare;
-  std::vector<std::string> failed;  // names, in run order
-  std::string reason;
+  std::vector<std::pair<std::string, std::string>> failed;  // name and reason, in run order
 };
 
+std::pair<std::string, std::string> Same(const std::string& name, const std::string& other) {
+  return {name, "it is the same file as " + other};
+}
+
 TEST(Faults, EachFailedFileIsReportedAndTheRestIsWhole) {
+  TempDir elsewhere;  // another user's secret, and a place of this user's own
+  WriteFile(elsewhere / "secret", "secret\n");
+  chmod((elsewhere / "secret").c_str(), 0600);
+  // A link another user planted, in a folder of theirs.
+  auto foreignLink = [&](const TempDir& d, const std::string& target, const std::string& name) {
+    ASSERT_EQ(symlink(target.c_str(), (d / name).c_str()), 0);
+    ASSERT_EQ(lchown((d / name).c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(d.path().c_str(), 65534, 65534), 0);
+    chmod(d.path().c_str(), 0775);
+  };
+  const std::string foreign = "it is a symbolic link owned by another user";
   const Case cases[] = {
       {"a name is a directory", [](const TempDir& d) { mkdir((d / "rfc1918.nam").c_str(), 0755); },
-       {"rfc1918.nam"}, "Is a directory"},
+       {{"rfc1918.nam", "Is a directory"}}},
       {"a name links to /dev/full", [](const TempDir& d) { symlink("/dev/full", (d / "r10.rev").c_str()); },
-       {"r10.rev"}, "No space left on device"},
+       {{"r10.rev", "No space left on device"}}},
       {"a name links into a missing folder",
        [](const TempDir& d) { symlink("missing/folder/r17220.rev", (d / "r17220.rev").c_str()); },
-       {"r17220.rev"}, "No such file or directory"},
+       {{"r17220.rev", "No such file or directory"}}},
       {"an existing file is longer",
-       [](const TempDir& d) { WriteFile(d / "r192168.rev", std::string(9 << 20, 'x')); }, {}, ""},
+       [](const TempDir& d) { WriteFile(d / "r192168.rev", std::string(9 << 20, 'x')); }, {}},
       {"BOOT.INC and the detailed zone link to /dev/full",
        [](const TempDir& d) {
          symlink("/dev/full", (d / "BOOT.INC").c_str());
          symlink("/dev/full", (d / "r192168.rev").c_str());
        },
-       {"BOOT.INC", "r192168.rev"}, "No space left on device"},
+       {{"BOOT.INC", "No space left on device"}, {"r192168.rev", "No space left on device"}}},
+      {"the forward zone links to a reverse zone",
+       [](const TempDir& d) {
+         WriteFile(d / "r192168.rev", "kept\n");
+         symlink("r192168.rev", (d / "rfc1918.nam").c_str());
+       },
+       {Same("rfc1918.nam", "r192168.rev"), Same("r192168.rev", "rfc1918.nam")}},
+      {"the forward zone links to a reverse zone not made yet",
+       [](const TempDir& d) { symlink("r192168.rev", (d / "rfc1918.nam").c_str()); },
+       {Same("rfc1918.nam", "r192168.rev"), Same("r192168.rev", "rfc1918.nam")}},
+      {"BOOT.INC and a reverse zone are one file",
+       [](const TempDir& d) {
+         WriteFile(d / "BOOT.INC", "kept\n");
+         link((d / "BOOT.INC").c_str(), (d / "r10.rev").c_str());
+       },
+       {Same("BOOT.INC", "r10.rev"), Same("r10.rev", "BOOT.INC")}},
+      {"another user's link to a secret", [&](const TempDir& d) { foreignLink(d, elsewhere / "secret", "r17231.rev"); },
+       {{"r17231.rev", foreign}}},
+      {"another user's dangling link", [&](const TempDir& d) { foreignLink(d, elsewhere / "nowhere", "r17230.rev"); },
+       {{"r17230.rev", foreign}}},
+      {"this user's own link to a file elsewhere",
+       [&](const TempDir& d) { symlink((elsewhere / "mine").c_str(), (d / "r17229.rev").c_str()); }, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     c.prepare(dir);
-    ExpectReported(dir, RunZonquistIn(dir.path(), kArgs), c.failed, c.reason);
+    std::map<std::string, std::string> before;
+    for (const auto& [name, reason] : c.failed) before[name] = Snapshot(dir / name);
+    ExpectReported(dir, RunZonquistIn(dir.path(), kArgs), c.failed, before);
   }
+  EXPECT_EQ(ReadFile(elsewhere / "secret"), "secret\n");
+  EXPECT_FALSE(Exists(elsewhere / "nowhere"));
 }
 
 TEST(Faults, FileLockedByAnotherProcessIsUntouched) {
@@ -260,6 +318,14 @@ TEST(Faults, UnprivilegedUserCannotWrite) {
   RunOptions nobody;
   nobody.prefixOnly = true;
   nobody.prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--", bin / "zonquist"};
+
+  // A folder it cannot read cannot be locked: no run writes there.
+  TempDir writeOnly;
+  chmod(writeOnly.path().c_str(), 0333);
+  RunResult r = RunZonquistIn(writeOnly.path(), kArgs, nobody);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, JoinLines({"Error: could not lock this folder: Permission denied"}));
+  EXPECT_TRUE(ListDirectory(writeOnly.path()).empty());
 
   TempDir readOnlyFolder;
   chmod(readOnlyFolder.path().c_str(), 0555);
@@ -397,20 +463,34 @@ TEST(WholeOrEmpty, InterruptionSweep) {
               tally.states, tally.emptied, tally.guarded, killed, caughtRows);
 }
 
-// A second run in a folder that a first one is writing writes nothing.
+// A second run in a folder that a first one is writing writes nothing,
+// whatever path it came by.
 TEST(WholeOrEmpty, OneRunPerFolder) {
-  TempDir dir;
-  CopyFiles(RunOnce("/tmp", kOlder), dir.path());
-  StalledRun first(dir.path(), "aaa.example.");
-  std::map<std::string, std::string> before;
-  for (const std::string& name : AllNames())
-    if (name != "r17220.rev") before[name] = ReadFile(dir / name);
-  RunResult second = RunZonquistIn(dir.path(), {"/C", "bbb.example."});
-  for (const auto& [name, bytes] : before) EXPECT_TRUE(ReadFile(dir / name) == bytes) << name;
-  first.Stop(SIGTERM);
-  EXPECT_EQ(second.status, 2);
-  EXPECT_EQ(second.out, JoinLines({"Talvenor Zonquist 20070118", " + Including class C block detail only"}));
-  EXPECT_EQ(second.err, JoinLines({"Error: another run is writing in this folder"}));
+  for (const std::string way : {"the same path", "a symbolic link", "a bind mount"}) {
+    SCOPED_TRACE(way);
+    TempDir dir, other;
+    CopyFiles(RunOnce("/tmp", kOlder), dir.path());
+    std::string path = dir.path();
+    if (way == "a symbolic link") {
+      path = other / "link";
+      ASSERT_EQ(symlink(dir.path().c_str(), path.c_str()), 0);
+    } else if (way == "a bind mount") {
+      ZONQUIST_NEEDS(geteuid() == 0, "a bind mount needs root");
+      path = other.path();
+      ASSERT_EQ(mount(dir.path().c_str(), path.c_str(), nullptr, MS_BIND, nullptr), 0) << std::strerror(errno);
+    }
+    StalledRun first(dir.path(), "aaa.example.");
+    std::map<std::string, std::string> before;
+    for (const std::string& name : AllNames())
+      if (name != "r17220.rev") before[name] = ReadFile(dir / name);
+    RunResult second = RunZonquistIn(path, {"/C", "bbb.example."});
+    for (const auto& [name, bytes] : before) EXPECT_TRUE(ReadFile(dir / name) == bytes) << name;
+    first.Stop(SIGTERM);
+    if (way == "a bind mount") umount(path.c_str());
+    EXPECT_EQ(second.status, 2);
+    EXPECT_EQ(second.out, JoinLines({"Talvenor Zonquist 20070118", " + Including class C block detail only"}));
+    EXPECT_EQ(second.err, JoinLines({"Error: another run is writing in this folder"}));
+  }
 }
 
 // A file held with any kind of lock is left as it is.

@@ -18,12 +18,13 @@ void Require(bool condition) {
 bool IsCleanDomain(const std::string& d) {
   if (d.empty() || d.size() > 235 || d.back() != '.') return false;
   std::size_t label = 0;
-  for (char c : d) {
+  for (std::size_t i = 0; i < d.size(); ++i) {
+    char c = d[i];
     if (c == '.') {
-      if (label == 0) return false;
+      if (label == 0 || d[i - 1] == '-') return false;
       label = 0;
-    } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
-      if (++label > 63) return false;
+    } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-') {
+      if (++label > 63 || (c == '-' && label == 1)) return false;
     } else {
       return false;  // upper case included: the domain is lowered
     }
@@ -37,7 +38,8 @@ bool HasWord(const std::string& text, const std::string& word) {
 
 bool ShowsNoControlByte(const std::string& line) {
   for (char c : line)
-    if (static_cast<unsigned char>(c) < 32 || c == 127) return false;
+    if (static_cast<unsigned char>(c) < 32 || (static_cast<unsigned char>(c) >= 127 && static_cast<unsigned char>(c) < 160))
+      return false;
   return true;
 }
 

@@ -66,9 +66,10 @@ bool WantsVersion(std::string_view commandText) { return HasWord(commandText, {"
 
 namespace {
 
+// Host-name characters (RFC 952, 1123): every A owner and PTR target
+// carries the domain, and servers that check names refuse anything else.
 bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-         c == '_';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
 }
 
 // Names that would break the zone files: empty labels, characters that a
@@ -92,13 +93,15 @@ bool IsReverseName(std::string_view name) {
 bool IsWellFormedName(std::string_view name) {
   if (name.size() > kMaxName || IsReverseName(name)) return false;
   std::size_t label = 0;
+  char previous = '.';
   for (char c : name) {
     if (c == '.') {
-      if (label == 0) return false;
+      if (label == 0 || previous == '-') return false;  // no empty label, none ending in a hyphen
       label = 0;
-    } else if (!IsNameCharacter(c) || ++label > kMaxLabel) {
+    } else if (!IsNameCharacter(c) || ++label > kMaxLabel || (c == '-' && previous == '.')) {
       return false;
     }
+    previous = c;
   }
   return true;
 }
@@ -146,8 +149,12 @@ std::optional<std::string> ValidateDomain(std::string_view commandText) {
                   IsWellFormedName(commandText);
   if (accepted) return std::nullopt;
   std::string message = "Error: The domain name \"";
-  // Control bytes shown as they are could drive the user's terminal.
-  for (char c : commandText) message += static_cast<unsigned char>(c) < 32 || c == 127 ? '?' : c;
+  // Control bytes shown as they are could drive the user's terminal; C1
+  // bytes too (0x9b is an 8-bit CSI).
+  for (char c : commandText) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    message += b < 32 || (b >= 127 && b < 160) ? '?' : c;
+  }
   message += "\" is not a fully qualified Internet domain name!";
   return message;
 }

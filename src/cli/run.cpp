@@ -28,9 +28,12 @@ int RunZonquist(std::string_view commandTail) {
   DetailClasses = decision.detailClasses;
   PrivateDomain = decision.privateDomain;
   if (platform::ErrorCode e = platform::LockWorkingFolder()) {
-    PrintErrorLine("Error: " + platform::ErrorText(e));
+    // Never a run unlocked: another could be writing here unseen.
+    PrintErrorLine(e == platform::FolderBusy ? "Error: " + platform::ErrorText(e)
+                                             : "Error: could not lock this folder: " + platform::ErrorText(e));
     return 2;
   }
+  RefuseSharedOutputFiles(OutputFileNames());
   WriteBootInclude();
   WriteForwardZone();
   // A signal after this line must not make a complete run look interrupted.

@@ -10,6 +10,8 @@
 namespace {
 
 bool anyOutputFailed = false;
+// Names not to be opened this run, with the reason each is named for.
+std::vector<std::pair<std::string, std::string>> refused;
 
 std::string ErrorLine(const std::string& name, const std::string& reason) {
   return "Error: could not write " + name + ": " + reason;
@@ -96,9 +98,27 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 OutputFile::~OutputFile() { Abandon(*this); }
 
+void RefuseSharedOutputFiles(const std::vector<std::string_view>& names) {
+  std::vector<std::string> identities;
+  for (std::string_view name : names) identities.push_back(platform::FileIdentity(std::string(name)));
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t j = 0; j < names.size(); ++j) {
+      if (i == j || identities[i].empty() || identities[i] != identities[j]) continue;
+      refused.emplace_back(names[i], "it is the same file as " + std::string(names[j]));
+      break;
+    }
+  }
+}
+
 OutputFile OpenOutputFile(std::string_view name) {
   OutputFile file;
   file.name = name;
+  for (const auto& [refusedName, reason] : refused) {
+    if (refusedName != name) continue;
+    anyOutputFailed = file.reported = true;
+    PrintErrorLine("Error: could not write " + file.name + ": " + reason);
+    return file;
+  }
   // The buffer first: without it the file is left as it is.
   file.buffer.reset(new (std::nothrow) char[OutputBufferSize]);
   if (!file.buffer) {

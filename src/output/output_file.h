@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "output/platform.h"
 
@@ -39,6 +41,11 @@ struct OutputFile {
   // Without a commit the file is emptied and named.
   ~OutputFile();
 };
+
+// Before anything is opened: of the names that reach one file (two links
+// to it, or one name a link to another), none is written, so no name ends
+// up holding another's lines. Each is named when its turn comes.
+void RefuseSharedOutputFiles(const std::vector<std::string_view>& names);
 
 // Creates the file or empties it in place; on failure it is not open and
 // the failure has been reported.

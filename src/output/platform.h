@@ -19,6 +19,7 @@ inline constexpr ErrorCode IsStandardOutput = -1;  // the file is where console 
 inline constexpr ErrorCode IsStandardError = -2;
 inline constexpr ErrorCode FolderBusy = -3;        // another run holds the folder
 inline constexpr ErrorCode OutOfMemory = -4;       // said in the system's words
+inline constexpr ErrorCode ForeignLink = -5;       // a link that another user owns
 
 struct FileHandle {
   std::intptr_t value = -1;
@@ -33,9 +34,16 @@ void InitProcess();
 // is complete and says so.
 void HoldInterrupts();
 
-// Takes the current folder for this process until it ends, so that two runs
-// never write in one folder; FolderBusy when another has it.
+// Takes the current folder, by its identity, for this process until it
+// ends, so that two runs never write in one folder, whatever path each
+// came by; FolderBusy when another has it, another code when it cannot be
+// taken at all.
 ErrorCode LockWorkingFolder();
+
+// What a name in the current folder leads to: equal for two names that
+// reach one disk file (links of either kind), or that would create one;
+// empty for a device or pipe, or when it cannot be told.
+std::string FileIdentity(const std::string& name);
 
 // The command text after the program name, as the platform gives it.
 std::string CommandTail(int argc, char** argv);
@@ -54,7 +62,8 @@ char SecondsUnitsDigit();
 
 // Create or open for writing only, exclusive to this process while open; a
 // disk file is emptied in place. Never truncates what another holds locked,
-// nor the standard output or error. Until it is closed, an interruption
+// nor the standard output or error, and never follows a symbolic link that
+// belongs to anyone but this user or the administrator. Until it is closed, an interruption
 // empties the file, writes interruptedLine to standard error and ends the
 // process by the same signal.
 ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle);

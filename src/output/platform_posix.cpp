@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 namespace platform {
 
@@ -169,14 +170,39 @@ void HoldInterrupts() {
 }
 
 ErrorCode LockWorkingFolder() {
-  // Held by the open descriptor until the process ends.
+  // Held by the open descriptor until the process ends. The lock belongs
+  // to the folder itself, so a link or a bind mount to it meets the same
+  // lock. A folder that cannot be opened cannot be locked: no run there.
   int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return 0;  // an unreadable folder cannot be locked; go on
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+  if (fd < 0) return errno;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ErrorCode e = errno == EWOULDBLOCK ? FolderBusy : errno;
     ::close(fd);
-    return FolderBusy;
+    return e;
   }
   return 0;
+}
+
+std::string FileIdentity(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) == 0) {
+    // A device or pipe is never rewritten: two names may share it.
+    if (!S_ISREG(st.st_mode)) return "";
+    return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  }
+  // Nothing there yet: the path that creating it would take, through a
+  // dangling link if it is one.
+  std::string path = name;
+  char target[4096];
+  ssize_t n = ::readlink(name.c_str(), target, sizeof target);
+  if (n > 0 && static_cast<std::size_t>(n) < sizeof target) path.assign(target, static_cast<std::size_t>(n));
+  std::string::size_type slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  char* real = ::realpath(folder.c_str(), nullptr);
+  if (real == nullptr) return "";
+  std::string identity = std::string("path ") + real + "/" + path.substr(slash == std::string::npos ? 0 : slash + 1);
+  std::free(real);
+  return identity;
 }
 
 std::string CommandTail(int argc, char** argv) {
@@ -227,12 +253,25 @@ char SecondsUnitsDigit() {
 }
 
 ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle) {
-  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+  // A link planted by another user could aim the run at any file it may
+  // write; only this user's and root's links are followed.
+  struct stat link {};
+  const bool isLink = ::lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  auto trusted = [](const struct stat& l) { return l.st_uid == ::geteuid() || l.st_uid == 0; };
+  if (isLink && !trusted(link)) return ForeignLink;
+  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (isLink ? 0 : O_NOFOLLOW), 0666);
   if (fd < 0) return errno;
   auto fail = [fd](ErrorCode e) {
     ::close(fd);
     return e;
   };
+  if (isLink) {
+    // The link opened must be the one looked at.
+    struct stat again {};
+    if (::lstat(name.c_str(), &again) != 0 || again.st_ino != link.st_ino || again.st_dev != link.st_dev ||
+        !trusted(again))
+      return fail(ForeignLink);
+  }
   // Another holder keeps its file untouched: refuse before cutting anything.
   // Record locks (fcntl, lockf, OFD) are honoured as well as flock; a file
   // system without record locks does not stop the run.
@@ -320,6 +359,7 @@ std::string ErrorText(ErrorCode code) {
     case IsStandardError: return "it is the standard error";
     case FolderBusy: return "another run is writing in this folder";
     case OutOfMemory: return std::strerror(ENOMEM);
+    case ForeignLink: return "it is a symbolic link owned by another user";
     default: return std::strerror(code);
   }
 }

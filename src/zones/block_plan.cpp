@@ -60,3 +60,10 @@ void WriteForwardZone() {
   for (const AddressBlock& block : BlockPlan) ProcessAddressBlock(block, forwardZone);
   CloseOutputFile(forwardZone);
 }
+
+std::vector<std::string_view> OutputFileNames() {
+  std::vector<std::string_view> names{BootIncludeName, ForwardZoneFile};
+  for (const AddressBlock& block : BlockPlan)
+    for (const ReverseZoneEntry& zone : block.ReverseZones) names.push_back(zone.FileName);
+  return names;
+}

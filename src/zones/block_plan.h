@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/output_file.h"
 #include "zones/address.h"
@@ -68,6 +69,9 @@ class ALines {
 };
 
 inline constexpr std::string_view ForwardZoneFile = "rfc1918.nam";
+
+// Every file a run writes, in the order it writes them.
+std::vector<std::string_view> OutputFileNames();
 
 void ProcessAddressBlock(const AddressBlock& block, OutputFile& forwardZone);
 void WriteForwardZone();
