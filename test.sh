@@ -13,8 +13,8 @@ jobs=$(nproc)
 started=$SECONDS
 
 packages=(cmake g++ clang make libgtest-dev libbenchmark-dev
-  bind9 bind9-utils bind9-dnsutils nsd knot knot-dnsutils pdns-server pdns-backend-bind unbound yadifa gdnsd
-  g++-mingw-w64-x86-64 wine64 util-linux iproute2 time man-db dpkg-dev)
+  bind9 bind9-utils bind9-dnsutils nsd knot knot-dnsutils knot-dnssecutils pdns-server pdns-backend-bind unbound yadifa gdnsd
+  g++-mingw-w64-x86-64 wine64 util-linux iproute2 time man-db dpkg-dev strace lintian)
 # The sanitizers' runtime is a package of its own on Debian 12.
 clang_major=$(clang++ --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -1)
 packages+=("libclang-rt-${clang_major:-14}-dev")

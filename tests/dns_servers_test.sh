@@ -16,7 +16,8 @@ missing=()
 for server in "${dns_servers[@]}"; do
   command -v "$(server_binary "$server")" >/dev/null || missing+=("$(server_packages "$server")")
 done
-for tool in dig:bind9-dnsutils named-checkzone:bind9-utils nsd-checkzone:nsd unshare:util-linux ip:iproute2; do
+for tool in dig:bind9-dnsutils named-checkzone:bind9-utils nsd-checkzone:nsd kzonecheck:knot-dnssecutils unshare:util-linux \
+  ip:iproute2; do
   command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
 done
 why=
@@ -57,6 +58,37 @@ check_zones() {
     fi
   done < <(grep '^PRIMARY' BOOT.INC)
 }
+
+# Any domain the tool accepts makes names that every checker takes: 50
+# random ones, host-name labels of 1 to 63 characters, up to 235 in all.
+random_label() {  # LENGTH
+  local chars=abcdefghijklmnopqrstuvwxyz0123456789- label= i
+  for ((i = 0; i < $1; i++)); do
+    if ((i == 0 || i == $1 - 1)); then label+=${chars:RANDOM % 36:1}; else label+=${chars:RANDOM % 37:1}; fi
+  done
+  echo "$label"
+}
+mkdir "$work/names"
+cd "$work/names"
+for ((n = 0; n < 50; n++)); do
+  domain=
+  while :; do
+    length=$((n % 5 == 0 ? 63 : 1 + RANDOM % 63))
+    ((${#domain} + length + 1 <= 235)) || break
+    domain+="$(random_label $length)."
+    ((RANDOM % 3)) || break
+  done
+  [[ -n $domain ]] || domain=$(random_label 1).
+  "$zonquist" /C "$domain" >/dev/null || { fail "zonquist refused $domain"; continue; }
+  printf '$INCLUDE %s/rfc1918.nam\nns IN A 127.0.0.1\n' "$PWD" >forward.zone
+  for zone in "$domain forward.zone" "168.192.in-addr.arpa. r192168.rev" "10.in-addr.arpa. r10.rev"; do
+    set -- $zone
+    named-checkzone -q "$1" "$2" || fail "named-checkzone refuses $2 of $domain"
+    nsd-checkzone "$1" "$2" >/dev/null || fail "nsd-checkzone refuses $2 of $domain"
+    kzonecheck -o "$1" "$2" >/dev/null || fail "kzonecheck refuses $2 of $domain"
+  done
+done
+echo "50 random domains: every checker takes their /C zones"
 
 for run in C B; do
   zones="$work/$run"

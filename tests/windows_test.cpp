@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <set>
+#include <thread>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -188,6 +189,39 @@ TEST_F(WindowsBuild, EndedMidRun) {
     EXPECT_EQ((c.signal == SIGINT ? emptied : guarded).count("rfc1918.nam"), 1u) << r.err;
     EXPECT_TRUE((c.signal == SIGINT ? guarded : emptied).empty());
   }
+}
+
+// One run per folder whatever path a run came by, and no output through
+// another output's name.
+TEST_F(WindowsBuild, NothingWhereItDoesNotBelong) {
+  setenv("ZONQUIST_TEST_TMP", "/dev/shm", 1);
+  TempDir dir, other;
+  unsetenv("ZONQUIST_TEST_TMP");
+  const std::string link = other / "link";
+  ASSERT_EQ(symlink(dir.path().c_str(), link.c_str()), 0);
+  RunResult second;
+  {
+    // A full run takes several seconds under Wine; the second comes in the
+    // middle of it, through the link.
+    RunOptions first;
+    first.signal = SIGKILL;
+    first.signalAfter = 6;
+    std::thread running([&] { RunZonquistIn(dir.path(), {"lan.internal."}, first); });
+    usleep(2500000);
+    second = RunZonquistIn(link, {"/C", "bbb.example."});
+    running.join();
+  }
+  EXPECT_EQ(second.status, 2);
+  EXPECT_EQ(second.err, "Error: another run is writing in this folder\r\n");
+
+  for (const std::string& name : ListDirectory(dir.path())) unlink((dir / name).c_str());
+  WriteFile(dir / "BOOT.INC", "kept\r\n");
+  ASSERT_EQ(::link((dir / "BOOT.INC").c_str(), (dir / "r10.rev").c_str()), 0);
+  RunResult r = RunZonquistIn(dir.path(), {"/C", "lan.internal."});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Error: could not write BOOT.INC: it is the same file as r10.rev\r\n"
+                   "Error: could not write r10.rev: it is the same file as BOOT.INC\r\n");
+  EXPECT_EQ(ReadFile(dir / "r10.rev"), "kept\r\n");
 }
 
 }  // namespace

@@ -132,33 +132,70 @@ void InitProcess() {
 // The handler waits for this lock, which is never left again.
 void HoldInterrupts() { EnterCriticalSection(&fileLock); }
 
+namespace {
+
+// The folder or file itself, opened without reading or locking anything.
+HANDLE OpenForIdentity(const char* name) {
+  return CreateFileA(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+std::string Hex(unsigned long long value) {
+  std::string text(16, '0');
+  for (int i = 0; i < 16; ++i) text[i] = "0123456789abcdef"[(value >> (60 - 4 * i)) & 0xF];
+  return text;
+}
+
+}  // namespace
+
 ErrorCode LockWorkingFolder() {
-  // A named mutex made from the folder's full path, upper-cased since the
-  // file system ignores case; held until the process ends.
-  char path[32768];
-  DWORD n = GetFullPathNameA(".", sizeof path, path, nullptr);
-  if (n == 0 || n >= sizeof path) return 0;
-  CharUpperBuffA(path, n);
-  unsigned long long hash = 14695981039346656037ull;
-  for (DWORD i = 0; i < n; ++i) {
-    char c = path[i] == '/' ? '\\' : path[i];
-    if (c == '\\' && i + 1 == n) break;  // a final separator names the same folder
-    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  }
-  char hex[17];
-  for (int i = 0; i < 16; ++i) hex[i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xF];
-  hex[16] = '\0';
+  // A named mutex made from the folder's volume serial and file index,
+  // held until the process ends: every spelling of the folder (a link, a
+  // junction, a mapped drive, an 8.3 name) meets the same mutex.
+  QuietErrors quiet;
+  HANDLE folder = OpenForIdentity(".");
+  if (folder == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  BY_HANDLE_FILE_INFORMATION info{};
+  BOOL known = GetFileInformationByHandle(folder, &info);
+  ErrorCode e = known ? 0 : static_cast<ErrorCode>(GetLastError());
+  CloseHandle(folder);
+  if (!known) return e;
+  std::string id = Hex(info.dwVolumeSerialNumber) + "-" +
+                   Hex(static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
   for (const char* space : {"Global\\", "Local\\"}) {
-    std::string name = std::string(space) + "zonquist-folder-" + hex;
+    std::string name = std::string(space) + "zonquist-folder-" + id;
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    e = static_cast<ErrorCode>(GetLastError());
+    // One that exists and cannot be opened is held by another user's run.
+    if (mutex == nullptr && e == ERROR_ACCESS_DENIED) return FolderBusy;
     if (mutex == nullptr) continue;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (e == ERROR_ALREADY_EXISTS) {
       CloseHandle(mutex);
       return FolderBusy;
     }
     return 0;
   }
-  return 0;
+  return e;
+}
+
+std::string FileIdentity(const std::string& name) {
+  QuietErrors quiet;
+  HANDLE file = OpenForIdentity(name.c_str());
+  if (file != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool disk = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+                !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(file);
+    if (!disk) return "";
+    return "file " + Hex(info.dwVolumeSerialNumber) + "-" +
+           Hex(static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
+  }
+  // Nothing there yet: the full path that creating it would take.
+  char path[32768];
+  DWORD n = GetFullPathNameA(name.c_str(), sizeof path, path, nullptr);
+  if (n == 0 || n >= sizeof path) return "";
+  CharUpperBuffA(path, n);
+  return "path " + std::string(path, n);
 }
 
 std::string CommandTail(int, char**) { return std::string(WindowsCommandTail(GetCommandLineA())); }
@@ -279,6 +316,7 @@ std::string ErrorText(ErrorCode code) {
     case IsStandardOutput: return "it is the standard output";
     case IsStandardError: return "it is the standard error";
     case FolderBusy: return "another run is writing in this folder";
+    case ForeignLink: return "it is a symbolic link owned by another user";
     case OutOfMemory: code = ERROR_NOT_ENOUGH_MEMORY; break;
     default: break;
   }
