@@ -6,6 +6,7 @@
 
 #include "output/console.h"
 #include "zones/block_plan.h"
+#include "zones/progress.h"
 #include "zones/zone_file.h"
 
 namespace {

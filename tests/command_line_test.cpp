@@ -1,4 +1,5 @@
 #include "cli/command_line.h"
+#include "output/command_tail.h"
 
 #include <string>
 #include <vector>
@@ -113,7 +114,7 @@ TEST(DecideCommand, UnixHelpAndVersionWords) {
       {"/C lan.internal. --help", Action::ShowHelp}, {"--version", Action::ShowVersion},
       {"-V", Action::ShowVersion},        {"lan.internal. -V", Action::ShowVersion},
       {"--version -h", Action::ShowHelp}, {"-hx lan.internal.", Action::Reject},
-      {"--helping.", Action::Generate},   {"-v", Action::Reject},
+      {"x--helping.", Action::Generate}, {"--helping.", Action::Reject}, {"-v", Action::Reject},
   };
   for (const auto& [tail, action] : cases) EXPECT_EQ(DecideCommand(tail).action, action) << tail;
 }
@@ -134,7 +135,7 @@ TEST(WindowsCommandTail, ProgramNameForms) {
       {"  zonquist lan.internal.", "zonquist lan.internal."},
       {"", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(WindowsCommandTail(c.line), c.tail) << c.line;
+  for (const Case& c : cases) EXPECT_EQ(platform::WindowsCommandTail(c.line), c.tail) << c.line;
 }
 
 }  // namespace

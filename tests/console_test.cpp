@@ -1,4 +1,5 @@
 #include "output/console.h"
+#include "zones/address.h"
 #include "test_support.h"
 
 #include <string>

@@ -38,13 +38,6 @@ using Clock = std::chrono::steady_clock;
 const std::vector<std::string> kArgs = {"/C", "lan.internal."};
 const std::vector<std::string> kOlder = {"/C", "old.example."};
 
-std::vector<std::string> AllNames() {
-  std::vector<std::string> names{"BOOT.INC", "rfc1918.nam", "r192168.rev"};
-  for (int n = 16; n <= 31; ++n) names.push_back("r172" + std::to_string(n) + ".rev");
-  names.push_back("r10.rev");
-  return names;
-}
-
 // -1 when the file is missing.
 long long SizeOf(const std::string& path) {
   struct stat st {};
@@ -128,7 +121,7 @@ std::set<std::string> ExpectStates(const std::string& dir, const std::string& co
     std::string name = line.substr(prefix.size(), line.find(':', prefix.size()) - prefix.size());
     EXPECT_TRUE(named.insert(name).second) << "named twice: " << name;
   }
-  for (const std::string& name : AllNames()) {
+  for (const std::string& name : OutputNames()) {
     std::string path = dir + "/" + name;
     long long size = SizeOf(path);
     bool whole = SameBytes(path, complete + "/" + name);
@@ -176,7 +169,7 @@ void ExpectReported(const TempDir& dir, const RunResult& r,
   }
   EXPECT_EQ(r.err, errors);
   EXPECT_EQ(r.status, failed.empty() ? 0 : 2);
-  for (const std::string& name : AllNames()) {
+  for (const std::string& name : OutputNames()) {
     if (std::none_of(failed.begin(), failed.end(), [&](const auto& f) { return f.first == name; })) {
       EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
     }
@@ -284,7 +277,7 @@ TEST(Faults, FifoWithReaderGetsEveryLine) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_TRUE(received == ReadFile(NormalRun() + "/r192168.rev"));
-  for (const std::string& name : AllNames()) {
+  for (const std::string& name : OutputNames()) {
     if (name != "r192168.rev") {
       EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
     }
@@ -303,7 +296,7 @@ TEST(Faults, ConsoleThatGoesAwayCostsNoFile) {
     if (output == StandardOutput::FirstLineOnly) {
       EXPECT_EQ(r.out, "Talvenor Zonquist 20070118" + BuildLineEnd());
     }
-    for (const std::string& name : AllNames()) EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
+    for (const std::string& name : OutputNames()) EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
   }
 }
 
@@ -329,7 +322,7 @@ TEST(Faults, UnprivilegedUserCannotWrite) {
 
   TempDir readOnlyFolder;
   chmod(readOnlyFolder.path().c_str(), 0555);
-  ExpectReported(readOnlyFolder, RunZonquistIn(readOnlyFolder.path(), kArgs, nobody), AllNames(), "Permission denied");
+  ExpectReported(readOnlyFolder, RunZonquistIn(readOnlyFolder.path(), kArgs, nobody), OutputNames(), "Permission denied");
   EXPECT_TRUE(ListDirectory(readOnlyFolder.path()).empty());
 
   TempDir folder;
@@ -481,7 +474,7 @@ TEST(WholeOrEmpty, OneRunPerFolder) {
     }
     StalledRun first(dir.path(), "aaa.example.");
     std::map<std::string, std::string> before;
-    for (const std::string& name : AllNames())
+    for (const std::string& name : OutputNames())
       if (name != "r17220.rev") before[name] = ReadFile(dir / name);
     RunResult second = RunZonquistIn(path, {"/C", "bbb.example."});
     for (const auto& [name, bytes] : before) EXPECT_TRUE(ReadFile(dir / name) == bytes) << name;
@@ -522,7 +515,7 @@ TEST(WholeOrEmpty, StandardOutputIsNeverAnOutputFile) {
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, JoinLines({"Error: could not write " + name + ": it is the standard output"}));
     EXPECT_EQ(ReadFile(dir / name), JoinLines(RunTranscript("C")));
-    for (const std::string& other : AllNames()) {
+    for (const std::string& other : OutputNames()) {
       if (other != name) {
         EXPECT_TRUE(SameBytes(dir / other, NormalRun() + "/" + other)) << other;
       }
@@ -616,7 +609,7 @@ TEST(WholeOrEmpty, CommitOrderOfSystemCalls) {
       if (what == "close") s += "c", open.erase(std::stoi(m[2]));
     }
   }
-  ASSERT_EQ(steps.size(), AllNames().size());
+  ASSERT_EQ(steps.size(), OutputNames().size());
   const std::regex order("^Gw*sPsc$");
   for (const auto& [name, s] : steps) EXPECT_TRUE(std::regex_match(s, order)) << name << ": " << s;
 }

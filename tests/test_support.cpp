@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "output/platform.h"
+#include "zones/zone_table.h"
 
 TempDir::TempDir() {
   const char* base = std::getenv("ZONQUIST_TEST_TMP");
@@ -229,33 +230,28 @@ FileScan ScanLines(const std::string& path) {
   return scan;
 }
 
+std::vector<std::string> OutputNames() {
+  std::vector<std::string> names{"BOOT.INC", std::string(ForwardZone.FileName)};
+  for (char letter : {'C', 'B', 'A'})
+    for (const ZoneEntry& z : ReverseZonesOfClass(letter)) names.emplace_back(z.FileName);
+  return names;
+}
+
 std::vector<std::string> RunTranscript(const std::string& detailClasses) {
   std::vector<std::string> lines{"Talvenor Zonquist 20070118"};
   if (detailClasses.size() == 1)
     lines.push_back(" + Including class " + detailClasses + " block detail only");
   lines.push_back("Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.");
   lines.push_back("Creating RFC1918.NAM");
-  struct Block {
-    char letter;
-    const char* progress;
-    std::vector<std::string> zones;  // name, first, last
-  };
-  std::vector<Block> blocks = {
-      {'C', " + Processing 192.168.0.0/16 block", {"r192168.rev", "192.168.0.0", "192.168.255.255"}},
-      {'B', " + Processing 172.16.0.0/12 block", {}},
-      {'A', " + Processing 10.0.0.0/8 block", {"r10.rev", "10.0.0.0", "10.255.255.255"}},
-  };
-  for (int n = 16; n <= 31; ++n) {
-    std::string s = std::to_string(n);
-    blocks[1].zones.insert(blocks[1].zones.end(),
-                           {"r172" + s + ".rev", "172." + s + ".0.0", "172." + s + ".255.255"});
-  }
-  for (const Block& b : blocks) {
-    bool detailed = detailClasses.find(b.letter) != std::string::npos;
-    if (detailed) lines.push_back(b.progress);
-    for (std::size_t i = 0; i < b.zones.size(); i += 3)
-      lines.push_back("Creating " + b.zones[i] +
-                      (detailed ? " (" + b.zones[i + 1] + " - " + b.zones[i + 2] + ")" : ""));
+  const std::pair<char, const char*> blocks[] = {{'C', " + Processing 192.168.0.0/16 block"},
+                                                 {'B', " + Processing 172.16.0.0/12 block"},
+                                                 {'A', " + Processing 10.0.0.0/8 block"}};
+  for (const auto& [letter, progress] : blocks) {
+    bool detailed = detailClasses.find(letter) != std::string::npos;
+    if (detailed) lines.push_back(progress);
+    for (const ZoneEntry& z : ReverseZonesOfClass(letter))
+      lines.push_back("Creating " + std::string(z.FileName) +
+                      (detailed ? " (" + std::string(z.FirstText) + " - " + std::string(z.LastText) + ")" : ""));
   }
   lines.push_back("Done.");
   return lines;

@@ -131,5 +131,7 @@ struct FileScan {
 };
 FileScan ScanLines(const std::string& path);
 
+// The twenty files of a run, in the order it writes them.
+std::vector<std::string> OutputNames();
 // What a run with these detail classes prints, in order.
 std::vector<std::string> RunTranscript(const std::string& detailClasses);

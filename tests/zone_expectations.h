@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#include "zones/zone_table.h"
 
 inline const std::vector<std::string> kZoneHeader = {
     "; Created by Talvenor Zonquist 20070118",
@@ -23,13 +24,17 @@ struct ReverseZone {
   char letter;
 };
 
+// In the order a run writes them.
 inline std::vector<ReverseZone> AllReverseZones() {
-  std::vector<ReverseZone> zones{{"r192168.rev", "192.168", "168.192", 'C'}};
-  for (int n = 16; n <= 31; ++n) {
-    std::string s = std::to_string(n);
-    zones.push_back({"r172" + s + ".rev", "172." + s, s + ".172", 'B'});
+  std::vector<ReverseZone> zones;
+  for (char letter : {'C', 'B', 'A'}) {
+    for (const ZoneEntry& z : ReverseZonesOfClass(letter)) {
+      std::string first(z.FirstText);
+      std::string net = letter == 'A' ? "10" : first.substr(0, first.find('.', first.find('.') + 1));
+      std::string reverse(z.ZoneName.substr(0, z.ZoneName.size() - std::string_view(".in-addr.arpa.").size()));
+      zones.push_back({std::string(z.FileName), net, reverse, letter});
+    }
   }
-  zones.push_back({"r10.rev", "10", "10", 'A'});
   return zones;
 }
 

@@ -5,18 +5,7 @@
 
 #include "output/console.h"
 #include "output/platform.h"
-
-std::string_view WindowsCommandTail(std::string_view commandLine) {
-  std::size_t i = 0;
-  if (!commandLine.empty() && commandLine[0] == '"') {
-    std::size_t close = commandLine.find('"', 1);
-    i = close == std::string_view::npos ? commandLine.size() : close + 1;
-  } else {
-    while (i < commandLine.size() && static_cast<unsigned char>(commandLine[i]) > 32) ++i;
-  }
-  while (i < commandLine.size() && commandLine[i] == ' ') ++i;
-  return commandLine.substr(i);
-}
+#include "zones/shared_state.h"
 
 const std::array<std::string_view, 17> UsageText = {
     "This tool creates all of the DNS files required to fully host",
@@ -75,7 +64,7 @@ bool IsNameCharacter(char c) {
 // Names that would break the zone files: empty labels, characters that a
 // master file reads otherwise, labels or names too long for DNS.
 constexpr std::size_t kMaxLabel = 63;
-constexpr std::size_t kMaxName = 235;  // "private.ip-address." + name fits 255 octets
+constexpr std::size_t kMaxName = MaxDomainLength;
 
 // The private domain names hosts; a name under in-addr.arpa. would declare
 // the reverse zones twice.

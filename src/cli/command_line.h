@@ -7,11 +7,6 @@
 #include <string_view>
 #include <vector>
 
-// The tail of a raw Windows command line: a quoted program name runs to
-// the next quote inclusive, an unquoted one to the first character of
-// code 32 or less; the spaces after it are skipped.
-std::string_view WindowsCommandTail(std::string_view commandLine);
-
 extern const std::array<std::string_view, 17> UsageText;
 void PrintUsage();
 

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "zones/shared_state.h"
 
 char LastTitleSecond = '\0';
 
@@ -18,9 +17,3 @@ void PrintErrorLine(std::string_view text) {
 }
 
 void SetTitle(std::string_view text) { platform::SetConsoleTitleText(text); }
-
-void ShowProgressTitle(Ipv4Value address) {
-  std::string title(BannerText);
-  title += FormatDottedQuad(address);
-  SetTitle(title);
-}

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include "output/platform.h"
-#include "zones/address.h"
 
 // Text, then the line end; nothing held back.
 void PrintLine(std::string_view text);
@@ -15,20 +14,13 @@ void SetTitle(std::string_view text);
 // Units digit of the seconds at the last title change; code 0 until then.
 extern char LastTitleSecond;
 
-// Shows "BannerText + a.b.c.d" in the title.
-void ShowProgressTitle(Ipv4Value address);
-
 // The rate limit of the progress title, with the clock and the title as
-// parameters so that it can be driven by a test clock.
-template <class Clock, class Show>
-inline void StepProgressTitle(char& lastSecond, Ipv4Value address, Clock&& readDigit, Show&& show) {
+// parameters so that it can be driven by a test clock: show(address) at
+// most once per change of the seconds' units digit.
+template <class Address, class Clock, class Show>
+inline void StepProgressTitle(char& lastSecond, Address address, Clock&& readDigit, Show&& show) {
   char digit = readDigit();
   if (digit == lastSecond) return;
   show(address);
   lastSecond = readDigit();  // the newer reading, if the second moved on
-}
-
-// Called once per address of a detailed block, before its line.
-inline void UpdateProgressTitle(Ipv4Value address) {
-  StepProgressTitle(LastTitleSecond, address, platform::SecondsUnitsDigit, ShowProgressTitle);
 }

@@ -296,35 +296,36 @@ ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLi
   return 0;
 }
 
-ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size) {
-  int fd = static_cast<int>(handle.value);
-  while (size > 0) {
-    ssize_t n = ::write(fd, bytes, size);
+namespace {
+
+// Everything, looping over short writes; write(p, n, done) writes n bytes
+// from p, done bytes into the whole.
+template <class Write>
+ErrorCode WriteEverything(const char* bytes, std::size_t size, Write&& write) {
+  for (std::size_t done = 0; done < size;) {
+    ssize_t n = write(bytes + done, size - done, done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
     if (n == 0) return ENOSPC;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
+    done += static_cast<std::size_t>(n);
   }
   return 0;
 }
 
+}  // namespace
+
+ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size) {
+  const int fd = static_cast<int>(handle.value);
+  return WriteEverything(bytes, size, [fd](const char* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
+}
+
 ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, std::size_t size) {
-  int fd = static_cast<int>(handle.value);
-  while (size > 0) {
-    ssize_t n = ::pwrite(fd, bytes, size, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return ENOSPC;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-    offset += static_cast<std::uint64_t>(n);
-  }
-  return 0;
+  const int fd = static_cast<int>(handle.value);
+  return WriteEverything(bytes, size, [fd, offset](const char* p, std::size_t n, std::size_t done) {
+    return ::pwrite(fd, p, n, static_cast<off_t>(offset + done));
+  });
 }
 
 ErrorCode EndHere(FileHandle handle) {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/command_line.h"
+#include "output/command_tail.h"
 
 namespace platform {
 
@@ -40,15 +40,23 @@ HANDLE StandardOutputHandle() {
   return handle;
 }
 
-ErrorCode WriteHandle(HANDLE handle, const char* bytes, std::size_t size) {
+// Everything, looping over short writes; at an offset when one is given.
+ErrorCode WriteHandle(HANDLE handle, const char* bytes, std::size_t size, const std::uint64_t* offset = nullptr) {
   QuietErrors quiet;
-  while (size > 0) {
+  for (std::uint64_t done = 0; size > 0;) {
     DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!WriteFile(handle, bytes, chunk, &written, nullptr)) return static_cast<ErrorCode>(GetLastError());
+    OVERLAPPED at{};
+    if (offset != nullptr) {
+      at.Offset = static_cast<DWORD>(*offset + done);
+      at.OffsetHigh = static_cast<DWORD>((*offset + done) >> 32);
+    }
+    if (!WriteFile(handle, bytes, chunk, &written, offset != nullptr ? &at : nullptr))
+      return static_cast<ErrorCode>(GetLastError());
     if (written == 0) return ERROR_DISK_FULL;
     bytes += written;
     size -= written;
+    done += written;
   }
   return 0;
 }
@@ -264,21 +272,7 @@ ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size) {
 
 ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, std::size_t size) {
   FileLockHeld held;
-  QuietErrors quiet;
-  HANDLE file = reinterpret_cast<HANDLE>(handle.value);
-  while (size > 0) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(file, bytes, chunk, &written, &at)) return static_cast<ErrorCode>(GetLastError());
-    if (written == 0) return ERROR_DISK_FULL;
-    bytes += written;
-    size -= written;
-    offset += written;
-  }
-  return 0;
+  return WriteHandle(reinterpret_cast<HANDLE>(handle.value), bytes, size, &offset);
 }
 
 ErrorCode EndHere(FileHandle handle) {

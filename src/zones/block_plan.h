@@ -12,15 +12,11 @@
 #include "output/output_file.h"
 #include "zones/address.h"
 #include "zones/line_block.h"
+#include "zones/shared_state.h"
 #include "zones/zone_file.h"
+#include "zones/zone_table.h"
 
 enum class OwnerForm { BareLabel, QualifiedLabel };
-
-struct ReverseZoneEntry {
-  std::string_view FileName;
-  std::string_view FirstText;
-  std::string_view LastText;
-};
 
 struct AddressBlock {
   char ClassLetter;
@@ -28,7 +24,7 @@ struct AddressBlock {
   std::string_view FirstText;
   std::string_view LastText;
   OwnerForm Owner;
-  std::span<const ReverseZoneEntry> ReverseZones;
+  std::span<const ZoneEntry> ReverseZones;
 };
 
 extern const std::array<AddressBlock, 3> BlockPlan;
@@ -51,6 +47,7 @@ class ALines {
     }
     block_.SetX(std::string_view(x, static_cast<std::size_t>(p - x)));
     // No allocation per /24: the middle is at most a domain and " IN A ".
+    static_assert(1 + MaxDomainLength + 6 + 12 <= LineBlock::kLongestPiece, "the longest Y piece must fit");
     char y[LineBlock::kPieceRoom + 16];
     std::size_t size = std::min(middle_.size(), LineBlock::kPieceRoom);
     std::memcpy(y, middle_.data(), size);
@@ -67,8 +64,6 @@ class ALines {
   std::string middle_;
   LineBlock block_;
 };
-
-inline constexpr std::string_view ForwardZoneFile = "rfc1918.nam";
 
 // Every file a run writes, in the order it writes them.
 std::vector<std::string_view> OutputFileNames();

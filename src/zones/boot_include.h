@@ -1,10 +1,12 @@
 // BOOT.INC: the PRIMARY lines of all nineteen zones.
 #pragma once
 
-#include <array>
-#include <string_view>
+#include <string>
 
-// Lines 3 to 20: the reverse zones in network order, file names aligned.
-extern const std::array<std::string_view, 18> ReversePrimaryLines;
+#include "zones/zone_table.h"
+
+// Lines 3 to 20, one per reverse zone in network order: the file names
+// aligned in one column.
+std::string ReversePrimaryLine(const ZoneEntry& zone);
 
 void WriteBootInclude();

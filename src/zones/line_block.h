@@ -49,8 +49,11 @@ class LineBlock {
     alignas(kChunk) char bytes[kPieceRoom] = {};
     std::size_t size = 0;
     std::size_t chunks = 0;
+    // The longest text a piece takes; the longest domain's pieces fit (see
+    // the static_asserts of the line forms).
+    static constexpr std::size_t kLongest = kPieceRoom - kChunk;
     void Set(std::string_view text) {
-      size = text.size() < kPieceRoom - kChunk ? text.size() : kPieceRoom - kChunk;
+      size = text.size() < kLongest ? text.size() : kLongest;
       std::memcpy(bytes, text.data(), size);
       chunks = (size + kChunk - 1) / kChunk;
     }
@@ -107,6 +110,9 @@ class LineBlock {
   }
 
   Piece x_, y_, z_;
+
+ public:
+  static constexpr std::size_t kLongestPiece = Piece::kLongest;
 };
 
 // Walks first..last inclusive a /24 at a time: the form sets its pieces for

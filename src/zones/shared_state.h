@@ -2,11 +2,17 @@
 // zone writers.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 inline constexpr std::string_view BannerText = "Talvenor Zonquist ";
 inline constexpr int BuildStamp = 20070118;  // always shown as its eight digits
+
+// The longest private domain, its final dot included: with
+// "private.ip-address." before it, a name of 255 octets. The zone line
+// pieces are sized from it.
+inline constexpr std::size_t MaxDomainLength = 235;
 
 extern std::string BootIncludeName;
 extern std::string DetailClasses;

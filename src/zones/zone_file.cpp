@@ -4,6 +4,7 @@
 #include <string>
 
 #include "output/console.h"
+#include "zones/progress.h"
 #include "zones/shared_state.h"
 
 void WriteZoneHeader(OutputFile& file) {

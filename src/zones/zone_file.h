@@ -10,12 +10,15 @@
 #include "output/output_file.h"
 #include "zones/address.h"
 #include "zones/line_block.h"
+#include "zones/shared_state.h"
 
 // The PTR lines of a reverse zone: the absolute reverse name, then the host
 // label in the private domain. A bare d.c.b.a would be taken relative to
 // the zone.
 class PtrLines {
  public:
+  // Z, the longest piece: "." + the domain + the line end.
+  static_assert(1 + MaxDomainLength + 2 <= LineBlock::kLongestPiece, "the longest Z piece must fit");
   explicit PtrLines(const std::string& domain) { block_.SetZ("." + domain + std::string(platform::LineEnd)); }
   // The pieces for a's /24: X empty, Y ".c.b.a.in-addr.arpa. IN PTR a-b-c-".
   const LineBlock& For(Ipv4Value a) {
