@@ -7,6 +7,7 @@
 set -euo pipefail
 zonquist=$(realpath "$1")
 readme=$(realpath "$2")
+export ZONQUIST_README=$readme
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=dns/servers.sh
 source "$here/dns/servers.sh"
@@ -33,6 +34,7 @@ if [[ -n $why ]]; then
 fi
 
 work=$(mktemp -d /tmp/zonquist-dns-XXXXXX)
+chmod 755 "$work"  # BIND runs as its own user, as on Debian
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -96,10 +98,11 @@ for run in C B; do
   cd "$zones"
   "$zonquist" "/$run" lan.internal. >/dev/null
   for server in "${dns_servers[@]}"; do
-    recipe=$(readme_recipe "$readme" "$server")
-    [[ -n $recipe ]] || fail "the README has no recipe for $server"
-    NS_ADDRESS=127.0.0.1 bash -euo pipefail -c "$recipe" || fail "the README's recipe for $server failed"
+    for kind in recipe config reload; do
+      [[ -n $(readme_block "$readme" "$kind" "$server") ]] || fail "the README has no $kind block for $server"
+    done
   done
+  NS_ADDRESS=127.0.0.1 bash -euo pipefail -c "$(readme_recipe "$readme" bind)" || fail "the README's recipe for BIND failed"
   wrapper=$(cat forward.zone)
   "$zonquist" "/$run" lan.internal. >/dev/null
   [[ $(cat forward.zone) == "$wrapper" ]] || fail "a rerun changed the hand-kept forward.zone"
@@ -133,6 +136,18 @@ for run in C B; do
     grep -q '^loaded ' "$work/out" || failures=$((failures + 1))
   done
   cd "$work"
+done
+
+# The life of the zones on each server: reruns and a failure, each followed
+# by the README's reload.
+for server in "${dns_servers[@]}"; do
+  mkdir -p "$work/L-$server/zones"
+  unshare -n -- bash "$here/dns/servers.sh" lifecycle "$server" "$work/L-$server/zones" "$work/L-$server" "$zonquist" \
+    "$here/dns/checks.sh" >"$work/out" 2>&1 || true
+  grep -v '^ok: ' "$work/out" || true
+  echo "lifecycle $server: $(grep -c '^ok: ' "$work/out") answers right"
+  failures=$((failures + $(grep -c '^FAIL' "$work/out" || true)))
+  grep -q '^d: ' "$work/out" || failures=$((failures + 1))
 done
 
 for server in "${dns_servers[@]}"; do echo "$server: $(server_version "$server")"; done

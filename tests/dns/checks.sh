@@ -1,5 +1,6 @@
-# Questions to a server that has loaded a run of lan.internal.; sourced by
-# servers.sh inside the server's namespace, with RUN set to C or B.
+# Questions to a server that has loaded a run; sourced by servers.sh inside
+# the server's namespace, with RUN set to C or B and DOMAIN to the run's
+# domain (lan.internal. when unset).
 expect() {  # what, wanted, got
   if [[ $2 == "$3" ]]; then echo "ok: $server: $1 -> $3"; else echo "FAIL: $server: $1: wanted '$2', got '$3'"; fi
 }
@@ -17,10 +18,10 @@ else
   wildcard=(192.168.0.0 "192.168.$(r).$(r)" 10.255.255.255 "10.$(r).$(r).$(r)")
 fi
 for a in "${detailed[@]}"; do
-  name="${a//./-}.lan.internal."
+  name="${a//./-}.${DOMAIN:-lan.internal.}"
   expect "PTR of $a" "$name" "$(ask -x "$a")"
   expect "A of $name" "$a" "$(ask "$name" A)"
 done
 for a in "${wildcard[@]}"; do
-  expect "PTR of $a" private.ip-address.lan.internal. "$(ask -x "$a")"
+  expect "PTR of $a" "private.ip-address.${DOMAIN:-lan.internal.}" "$(ask -x "$a")"
 done

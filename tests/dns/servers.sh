@@ -46,42 +46,65 @@ server_version() {
   esac
 }
 
-# The README's recipe for a server, as its code block stands there.
-readme_recipe() {  # README NAME
-  awk -v want="<!-- recipe: $2 -->" '
+# The folder its Debian package installs the configuration in.
+server_etc() {
+  case $1 in
+    bind) echo /etc/bind ;;
+    pdns) echo /etc/powerdns ;;
+    *) echo "/etc/$1" ;;
+  esac
+}
+
+readme=${ZONQUIST_README:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/README.md}
+
+# A tagged code block of the README for a server (KIND: recipe, config or
+# reload), as it stands there.
+readme_block() {  # README KIND NAME
+  awk -v want="<!-- $2: $3 -->" '
     $0 == want { found = 1; next }
     found && /^```/ { if (inside) exit; inside = 1; next }
     inside { print }' "$1"
 }
+readme_recipe() { readme_block "$1" recipe "$2"; }
 
-# The server's own configuration around the recipe's zone list, in WORK.
-write_server_config() {  # SERVER ZONEDIR WORK
-  local server=$1 zones=$2 work=$3
+# A README block as it reads for this test: the zones' folder for /srv/dns,
+# the copy of the configuration for the package's folder.
+localized() {  # KIND SERVER ZONEDIR WORK
+  readme_block "$readme" "$1" "$2" | sed "s|/srv/dns|$3|g; s|$(server_etc "$2")|$4/etc|g"
+}
+
+# The server's stock configuration, copied into WORK/etc, with what the
+# README tells a user to add, and with what a test must change to run beside
+# others: its files, pid file and control socket in WORK, loopback only, no
+# service user (the folders are the test's own), NOTIFY, recursion and
+# validation off.
+stock_config() {  # SERVER ZONEDIR WORK
+  local server=$1 zones=$2 work=$3 etc copy file line
+  etc=$(server_etc "$server")
+  copy=$work/etc
+  mkdir -p "$work"
+  cp -a "$etc" "$copy"
+  grep -rlF "$etc" "$copy" | xargs -r sed -i "s|$etc|$copy|g"
+  # Each "# in FILE" line of the README's block starts what goes into FILE.
+  file=
+  while IFS= read -r line; do
+    if [[ $line == "# in "* ]]; then file=${line#\# in }; continue; fi
+    [[ -n $file ]] && printf '%s\n' "$line" >>"$file"
+  done < <(localized config "$server" "$zones" "$work")
   case $server in
     bind)
-      cat >"$work/named.conf" <<CONF
-options {
-  directory "$work";
-  listen-on port 53 { 127.0.0.1; };
-  listen-on-v6 { none; };
-  pid-file "$work/named.pid";
-  session-keyfile "$work/session.key";
-  recursion no;
-  dnssec-validation no;
-  notify no;
-};
-controls { };
-include "$zones/zonquist-named.conf";
-CONF
+      sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { 127.0.0.1; };\n  recursion no;\n  notify no;|
+        s|directory \"/var/cache/bind\"|directory \"$work\"|; s|dnssec-validation auto;|dnssec-validation no;|
+        s|listen-on-v6 { any; };|listen-on-v6 { none; };|" "$copy/named.conf.options"
+      chown bind: "$work"
       ;;
     nsd)
-      cat >"$work/nsd.conf" <<CONF
+      cat >>"$copy/nsd.conf" <<CONF
 server:
   ip-address: 127.0.0.1
-  port: 53
   do-ip6: no
   username: ""
-  chroot: ""
+  log-only-syslog: no
   zonesdir: "$work"
   xfrdir: "$work"
   database: ""
@@ -89,47 +112,28 @@ server:
   xfrdfile: "$work/xfrd.state"
   zonelistfile: "$work/zone.list"
   server-count: 1
-remote-control:
-  control-enable: no
-include: "$zones/zonquist-nsd.conf"
 CONF
       ;;
     knot)
-      mkdir -p "$work/db"
-      cat >"$work/knot.conf" <<CONF
-server:
-  listen: 127.0.0.1@53
-  rundir: "$work"
-log:
-  - target: stderr
-    any: info
-database:
-  storage: "$work/db"
-template:
-  - id: default
-    storage: "$work"
-    zonefile-sync: -1
-    journal-content: none
-include: "$zones/zonquist-knot.conf"
-CONF
+      sed -i "s|\"/run/knot\"|\"$work\"|; /^ *user:/d; s|\"/var/lib/knot\"|\"$work\"|; s|target: syslog|target: stderr|
+        s|listen: .*|listen: 127.0.0.1@53|" "$copy/knot.conf"
       ;;
     pdns)
-      cat >"$work/pdns.conf" <<CONF
-launch=bind
-bind-config=$zones/zonquist-pdns.conf
+      cat >>"$copy/pdns.conf" <<CONF
 local-address=127.0.0.1
 local-port=53
 socket-dir=$work
 daemon=no
 guardian=no
 disable-syslog=yes
-security-poll-suffix=
 primary=no
 secondary=no
 CONF
       ;;
     unbound)
-      cat >"$work/unbound.conf" <<CONF
+      sed -i "s|/run/unbound.ctl|$work/unbound.ctl|" "$copy/unbound.conf.d/remote-control.conf"
+      rm -f "$copy/unbound.conf.d/root-auto-trust-anchor-file.conf"
+      cat >>"$copy/unbound.conf" <<CONF
 server:
   interface: 127.0.0.1
   port: 53
@@ -140,63 +144,53 @@ server:
   pidfile: "$work/unbound.pid"
   use-syslog: no
   module-config: "iterator"
-  access-control: 127.0.0.0/8 refuse_non_local
-remote-control:
-  control-enable: no
-include: "$zones/zonquist-unbound.conf"
 CONF
       ;;
     yadifa)
-      mkdir -p "$work/data" "$work/keys" "$work/log" "$work/xfr"
-      cat >"$work/yadifad.conf" <<CONF
-<main>
-  listen 127.0.0.1
-  port 53
-  daemon off
-  chroot off
-  data-path $work/data
-  keys-path $work/keys
-  log-path $work/log
-  xfr-path $work/xfr
-  pid-file $work/yadifad.pid
-  allow-query any
-  allow-update none
-  allow-transfer none
-</main>
-<channels>
-  out STDERR
-</channels>
-<loggers>
-  server PROD out
-  database PROD out
-  zone PROD out
-</loggers>
-include $zones/zonquist-yadifa.conf
-CONF
+      mkdir -p "$work/log" "$work/data" "$work/keys" "$work/xfr"
+      # The rate limit answers 5 a second from one address: all the test's
+      # questions come from one.
+      sed -i "s|\"/var/log/yadifa\"|\"$work/log\"|; s|\"/run/yadifa/yadifad.pid\"|\"$work/yadifad.pid\"|
+        s|\"/var/lib/yadifa\"|\"$work/data\"|; s|\"/var/lib/yadifa/keys\"|\"$work/keys\"|; s|\"/var/lib/yadifa/xfr\"|\"$work/xfr\"|
+        /^ *user /d; /^ *group /d; s|listen  *0.0.0.0|listen 127.0.0.1|
+        /^<rrl>/,/^<\/rrl>/ s|enabled  *true|enabled false|" "$copy/yadifad.conf"
       ;;
     gdnsd)
-      mkdir -p "$work/gdnsd"
-      ln -sfn "$zones/gdnsd-zones" "$work/gdnsd/zones"
-      cat >"$work/gdnsd/config" <<CONF
-options => {
-  listen => [ 127.0.0.1 ]
-  dns_port => 53
-  max_ncache_ttl => 86400
-}
-CONF
+      sed -i "s|^options => {|options => {\n  listen => [ 127.0.0.1 ]|" "$copy/config"
       ;;
   esac
+  # The control commands of the README reach this server and no other.
+  cat >"$work/controls.sh" <<CONF
+rndc() { command rndc -s 127.0.0.1 "\$@"; }
+nsd-control() { command nsd-control -c "$copy/nsd.conf" "\$@"; }
+knotc() { command knotc -c "$copy/knot.conf" "\$@"; }
+pdns_control() { command pdns_control --config-dir="$copy" "\$@"; }
+unbound-control() { command unbound-control -c "$copy/unbound.conf" "\$@"; }
+gdnsdctl() { command gdnsdctl -c "$copy" "\$@"; }
+# No service manager here: the test restarts the server itself.
+systemctl() { [[ \$1 == restart ]] && touch "$work/restart-asked" && kill "\$(cat "$work/server.pid")"; }
+CONF
+}
+
+# The README's recipe, run in the zones' folder as a user runs it.
+run_recipe() {  # SERVER ZONEDIR WORK
+  (cd "$2" && NS_ADDRESS=127.0.0.1 bash -euo pipefail -c "$(localized recipe "$1" "$2" "$3")")
+}
+
+# The README's reload commands.
+run_reload() {  # SERVER ZONEDIR WORK
+  (cd "$2" && bash -euo pipefail -c "source '$3/controls.sh'; $(localized reload "$1" "$2" "$3")")
 }
 
 server_command() {  # SERVER WORK
   case $1 in
-    bind) echo "named -g -c $2/named.conf" ;;
-    nsd) echo "nsd -d -c $2/nsd.conf" ;;
-    knot) echo "knotd -c $2/knot.conf" ;;
-    pdns) echo "pdns_server --config-dir=$2" ;;
-    unbound) echo "unbound -d -c $2/unbound.conf" ;;
-    yadifa) echo "yadifad -c $2/yadifad.conf" ;;
-    gdnsd) echo "gdnsd -c $2/gdnsd start" ;;
+    bind) echo "named -g -u bind -c $2/etc/named.conf" ;;  # as Debian runs it: root keeps too few rights
+    nsd) echo "nsd -d -c $2/etc/nsd.conf" ;;
+    knot) echo "knotd -c $2/etc/knot.conf" ;;
+    pdns) echo "pdns_server --config-dir=$2/etc" ;;
+    unbound) echo "unbound -d -c $2/etc/unbound.conf" ;;
+    yadifa) echo "yadifad -c $2/etc/yadifad.conf" ;;
+    gdnsd) echo "gdnsd -c $2/etc start" ;;
   esac
 }
 
@@ -208,34 +202,90 @@ file_warnings() {  # LOG ZONEDIR
     sed -E 's/^[^a-zA-Z]*[0-9:.T+-]+[] ]*//; s/[0-9]+\.[0-9]+\.in-addr\.arpa\.?|10\.in-addr\.arpa\.?/ZONE/g' | sort | uniq -c | head -20
 }
 
-session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
-  local server=$1 zones=$2 work=$3 timeout=$4 checks=${5:-}
-  ip link set lo up
-  write_server_config "$server" "$zones" "$work"
-  local log=$work/server.log started now zone waiting pid timing=
-  [[ ${ZONQUIST_SERVE_TIME:-0} == 1 ]] && timing="/usr/bin/time -v -o $work/time.txt"
-  started=$(date +%s.%N)
+# Starts the server in the background; server_pid is its pid.
+start_server() {  # SERVER WORK
+  local timing=
+  [[ ${ZONQUIST_SERVE_TIME:-0} == 1 ]] && timing="/usr/bin/time -v -o $2/time.txt"
   # shellcheck disable=SC2046
-  $timing $(server_command "$server" "$work") >"$log" 2>&1 &
-  pid=$!
+  $timing $(server_command "$1" "$2") >>"$2/server.log" 2>&1 &
+  launched=$!
+  server_pid=$launched
   if [[ -n $timing ]]; then  # the server is time's child
     for _ in $(seq 50); do
-      server_pid=$(pgrep -P "$pid" | head -1) && [[ -n $server_pid ]] && break
+      server_pid=$(pgrep -P "$launched" | head -1) && [[ -n $server_pid ]] && break
       sleep 0.1
     done
-  else
-    server_pid=$pid
   fi
-  stop() {
-    [[ -n ${server_pid:-} ]] && kill "$server_pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-    server_pid=
-  }
-  trap stop EXIT
+  echo "$server_pid" >"$2/server.pid"
+}
+
+stop_server() {
+  [[ -n ${server_pid:-} ]] && kill "$server_pid" 2>/dev/null
+  [[ -n ${launched:-} ]] && wait "$launched" 2>/dev/null
+  server_pid= launched=
+}
+
+# Until the question gets the answer; false after TIMEOUT seconds or when
+# the server is gone.
+await() {  # TIMEOUT WANTED QUESTION...
+  local seconds=$1 deadline=$(($(date +%s) + $1)) wanted=$2
+  shift 2
+  until [[ $(ask "$@" | head -1) == "$wanted" ]]; do
+    kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
+    (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within $seconds s"; return 1; }
+    sleep 0.2
+  done
+}
+
+# Until every reverse zone answers for its first address as a run of this
+# class and domain wrote it, and the forward zone for its first name.
+await_run() {  # RUN DOMAIN TIMEOUT
+  local zone net first class
+  while read -r _ zone _; do
+    [[ $zone == *in-addr.arpa. ]] || continue
+    net=$(awk -F. '{ for (i = NF - 3; i >= 1; i--) printf "%s.", $i }' <<<"$zone")
+    first=$(awk -F. '{ printf "%s.%s.%s.%s", $1, ($2 == "" ? 0 : $2), 0, 0 }' <<<"$net")
+    class=$(case ${first%%.*} in 10) echo A ;; 172) echo B ;; *) echo C ;; esac)
+    if [[ $class == "$1" ]]; then
+      await "$3" "${first//./-}.$2" -x "$first" || return 1
+    else
+      await "$3" "private.ip-address.$2" -x "$first" || return 1
+    fi
+  done < <(grep '^PRIMARY' "$zones/BOOT.INC")
+  await "$3" "ns.$2 postmaster.$2 1 86400 3600 604800 86400" SOA "$2"
+}
+
+serial_of() { ask SOA "$1" | awk '{ print $3 }'; }
+all_zones_answer() {  # ZONEDIR
+  local zone
+  while read -r _ zone _; do [[ $(serial_of "$zone") == 1 ]] || return 1; done < <(grep '^PRIMARY' "$1/BOOT.INC")
+}
+
+# Until every zone of BOOT.INC answers its SOA.
+await_zones() {  # ZONEDIR TIMEOUT
+  local deadline=$(($(date +%s) + $2))
+  until all_zones_answer "$1"; do
+    kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
+    (($(date +%s) < deadline)) || { echo "FAIL: $server: not every zone answers within $2 s"; return 1; }
+    sleep 0.2
+  done
+}
+
+# One load: stock configuration, recipe, start, every zone answering; then
+# CHECKS, or with EXPECT_REFUSED=1 no zone may answer.
+session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
+  server=$1 zones=$2 work=$3
+  local timeout=$4 checks=${5:-} started now deadline
+  ip link set lo up
+  stock_config "$server" "$zones" "$work"
+  run_recipe "$server" "$zones" "$work"
+  started=$(date +%s.%N)
+  start_server "$server" "$work"
+  trap stop_server EXIT
   if [[ ${EXPECT_REFUSED:-0} == 1 ]]; then
     # A guarded set loads in well under a second when whole; none of its
     # zones may answer in five.
-    local served=0 end=$(($(date +%s) + 5))
+    local served=0 end=$(($(date +%s) + 5)) zone
     while (($(date +%s) < end)) && kill -0 "$server_pid" 2>/dev/null; do
       while read -r _ zone _; do
         [[ $(dig @127.0.0.1 +short +norecurse +time=1 +tries=1 SOA "$zone" | awk '{print $3}') == 1 ]] &&
@@ -244,25 +294,19 @@ session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
       sleep 0.5
     done
     ((served)) || echo "refused $server: no zone of the guarded set answers"
-    stop
-    trap - EXIT
+    stop_server
     return 0
   fi
-  local deadline=$(($(date +%s) + timeout))
-  while :; do
-    waiting=0
-    while read -r _ zone _; do
-      [[ $(ask SOA "$zone" | awk '{print $3}') == 1 ]] || { waiting=1; break; }
-    done < <(grep '^PRIMARY' "$zones/BOOT.INC")
-    ((waiting)) || break
+  deadline=$(($(date +%s) + timeout))
+  until all_zones_answer "$zones"; do
     if ! kill -0 "$server_pid" 2>/dev/null; then
       echo "FAIL: $server stopped before every zone answered:"
-      tail -15 "$log"
+      tail -15 "$work/server.log"
       return 1
     fi
     if (($(date +%s) >= deadline)); then
-      echo "FAIL: $server did not answer for every zone within $timeout s (waiting for $zone):"
-      tail -15 "$log"
+      echo "FAIL: $server did not answer for every zone within $timeout s:"
+      tail -15 "$work/server.log"
       return 1
     fi
     sleep 0.2
@@ -274,20 +318,113 @@ session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
   hwm=$(for p in "$server_pid" $(pgrep -P "$server_pid"); do awk '/^VmHWM/ { print $2 }' "/proc/$p/status"; done 2>/dev/null |
     sort -n | tail -1 | awk '{ printf "%.0f", $1 / 1024 }')
   echo "loaded $server $(awk -v a="$started" -v b="$now" 'BEGIN { printf "%.1f", b - a }') s ${hwm:-?} MiB"
-  file_warnings "$log" "$zones" | sed "s/^/warning from $server: /"
+  file_warnings "$work/server.log" "$zones" | sed "s/^/warning from $server: /"
   if [[ -n $checks ]]; then
     # shellcheck disable=SC1090
     source "$checks"
   fi
-  stop
+  stop_server
   trap - EXIT
-  if [[ -n $timing ]]; then
+  if [[ ${ZONQUIST_SERVE_TIME:-0} == 1 ]]; then
     echo "time $server $(awk -F': ' '/Maximum resident/ { printf "%.2f GiB", $2 / 1048576 }' "$work/time.txt")"
   fi
 }
 
-if [[ ${1:-} == session ]]; then
-  shift
+# The README's recipe and reload commands, as a user runs them after each
+# run; the server is started again when they asked for a restart.
+reload() {
+  run_recipe "$server" "$zones" "$work"
+  run_reload "$server" "$zones" "$work" >>"$work/reload.log" 2>&1 ||
+    echo "note: $server: the reload commands said: $(tail -2 "$work/reload.log" | tr '\n' ' ')"
+  if [[ -e $work/restart-asked ]]; then
+    rm "$work/restart-asked"
+    wait "$launched" 2>/dev/null
+    start_server "$server" "$work"
+  fi
+}
+
+# Runs the tool, then reloads.
+rerun() {  # ARGS...
+  local status=0
+  (cd "$zones" && "$zonquist" "$@" >/dev/null 2>&1) || status=$?
+  reload
+  return $status
+}
+
+# The life of the zones on one server, by the README's commands: a first
+# /C run; a /B rerun; a /C rerun with another domain; a run that fails.
+lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
+  server=$1 zones=$2 work=$3 zonquist=$4
+  local checks=$5 status
+  ip link set lo up
+  stock_config "$server" "$zones" "$work"
+  (cd "$zones" && "$zonquist" /C lan.internal. >/dev/null)
+  run_recipe "$server" "$zones" "$work"
+  start_server "$server" "$work"
+  trap stop_server EXIT
+  await_zones "$zones" 60 || return 1
+  echo "a: first /C run loaded"
+  RUN=C DOMAIN=lan.internal. source "$checks"
+
+  rerun /B lan.internal.
+  await_run B lan.internal. 60 || return 1
+  await 60 172.16.0.0 172-16-0-0.lan.internal. A || return 1
+  echo "b: /B rerun with the same domain"
+  RUN=B DOMAIN=lan.internal. source "$checks"
+
+  rerun /C other.example.
+  await_run C other.example. 60 || return 1
+  echo "c: /C rerun with another domain"
+  RUN=C DOMAIN=other.example. source "$checks"
+  local gone
+  gone=$(dig @127.0.0.1 +norecurse +time=2 +tries=2 SOA lan.internal. | sed -n 's/.*status: \([A-Z]*\).*/\1/p')
+  [[ $gone == REFUSED || $gone == NXDOMAIN ]] || echo "FAIL: $server: the old domain is not gone: $gone $(serial_of lan.internal.)"
+  expect "A of an old name" "" "$(ask 172-16-0-0.lan.internal. A)"
+  expect "PTR of a block detailed before" private.ip-address.other.example. "$(ask -x 172.16.9.9)"
+  expect "TTL as the README says" "$(readme_fact "$server" 2)" "$(dig @127.0.0.1 +norecurse +noall +answer 192-168-0-1.other.example. A | awk '{ print $2 }')"
+
+  # A run cut short by a size limit empties the forward zone and
+  # r192168.rev; a run killed outright leaves a file guarded. What the
+  # server serves for such a zone after the reload, as the README says.
+  (cd "$zones" && ulimit -f 64 && "$zonquist" /C other.example. >/dev/null 2>&1) && status=0 || status=$?
+  [[ $status == 2 && ! -s $zones/r192168.rev ]] || echo "FAIL: $server: the size limit did not empty r192168.rev (status $status)"
+  reload
+  after_failure empty 3
+
+  kill -0 "$server_pid" 2>/dev/null || start_server "$server" "$work"
+  rerun /C other.example.
+  await_run C other.example. 60 || return 1
+  printf 'INCOMPLETE-ZONQUIST-20070118-IS-WRITING\n' | dd of="$zones/r192168.rev" conv=notrunc status=none
+  reload
+  after_failure guarded 4
+  stop_server
+  trap - EXIT
+}
+
+# What the server serves for 168.192.in-addr.arpa. after a failed run
+# left its file as STATE and the reload ran; checked against the README.
+after_failure() {  # STATE COLUMN
+  local after
+  sleep 3
+  if ! kill -0 "$server_pid" 2>/dev/null; then
+    after=stops
+  elif [[ $(serial_of 168.192.in-addr.arpa.) == 1 && $(ask -x 192.168.0.0) == 192-168-0-0.other.example. ]]; then
+    after=keeps
+  else
+    after=drops
+  fi
+  echo "d: a file left $1, then the reload: $server $after the zone"
+  expect "a file left $1" "$(readme_fact "$server" "$2" | awk '{ sub(/[^a-z]+$/, "", $1); print $1 }')" "$after"
+}
+
+# A cell of the README's table of what each server does: column 2 is the
+# TTL served, columns 3 and 4 begin with keeps, drops or stops.
+readme_fact() {  # SERVER COLUMN
+  awk -F'|' -v want="\`$1\`" -v column="$2" '{ gsub(/^ +| +$/, "", $2) } $2 == want {
+    cell = $(column + 1); gsub(/^ +| +$/, "", cell); print cell; exit }' "$readme"
+}
+
+if [[ ${1:-} == session || ${1:-} == lifecycle ]]; then
   export PATH=$PATH:/usr/sbin
-  session "$@"
+  "$@"
 fi
