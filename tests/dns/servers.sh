@@ -265,8 +265,8 @@ all_zones_answer() {  # ZONEDIR
 await_zones() {  # ZONEDIR TIMEOUT
   local deadline=$(($(date +%s) + $2))
   until all_zones_answer "$1"; do
-    kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
-    (($(date +%s) < deadline)) || { echo "FAIL: $server: not every zone answers within $2 s"; return 1; }
+    kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped:"; tail -15 "$work/server.log"; return 1; }
+    (($(date +%s) < deadline)) || { echo "FAIL: $server: not every zone answers within $2 s:"; tail -15 "$work/server.log"; return 1; }
     sleep 0.2
   done
 }
@@ -275,7 +275,7 @@ await_zones() {  # ZONEDIR TIMEOUT
 # CHECKS, or with EXPECT_REFUSED=1 no zone may answer.
 session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
   server=$1 zones=$2 work=$3
-  local timeout=$4 checks=${5:-} started now deadline
+  local timeout=$4 checks=${5:-} started now
   ip link set lo up
   stock_config "$server" "$zones" "$work"
   run_recipe "$server" "$zones" "$work"
@@ -297,20 +297,7 @@ session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
     stop_server
     return 0
   fi
-  deadline=$(($(date +%s) + timeout))
-  until all_zones_answer "$zones"; do
-    if ! kill -0 "$server_pid" 2>/dev/null; then
-      echo "FAIL: $server stopped before every zone answered:"
-      tail -15 "$work/server.log"
-      return 1
-    fi
-    if (($(date +%s) >= deadline)); then
-      echo "FAIL: $server did not answer for every zone within $timeout s:"
-      tail -15 "$work/server.log"
-      return 1
-    fi
-    sleep 0.2
-  done
+  await_zones "$zones" "$timeout" || return 1
   now=$(date +%s.%N)
   # Peak resident memory of the server or of its largest child (NSD serves
   # from children).
