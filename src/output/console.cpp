@@ -2,7 +2,6 @@
 
 #include <string>
 
-
 char LastTitleSecond = '\0';
 
 void PrintLine(std::string_view text) {

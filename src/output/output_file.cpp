@@ -1,7 +1,6 @@
 #include "output/output_file.h"
 
 #include <algorithm>
-#include <exception>
 #include <new>
 #include <utility>
 
@@ -16,6 +15,9 @@ std::vector<std::pair<std::string, std::string>> refused;
 std::string ErrorLine(const std::string& name, const std::string& reason) {
   return "Error: could not write " + name + ": " + reason;
 }
+
+// The guard line and its line end: the bytes that the commit puts back.
+std::size_t GuardBytes() { return GuardLine.size() + platform::LineEnd.size(); }
 
 void Report(OutputFile& file, platform::ErrorCode code) {
   anyOutputFailed = true;
@@ -35,7 +37,7 @@ void Fail(OutputFile& file, platform::ErrorCode code) {
 // The first bytes of a disk file go out as the guard; the real ones are
 // kept for the commit.
 platform::ErrorCode HandOver(OutputFile& file, const char* bytes, std::size_t size) {
-  const std::size_t guard = GuardLine.size() + platform::LineEnd.size();
+  const std::size_t guard = GuardBytes();
   if (file.handle.isDisk && file.handedOver < guard && size > 0) {
     const std::size_t at = static_cast<std::size_t>(file.handedOver);
     const std::size_t n = std::min(size, guard - at);
@@ -116,7 +118,7 @@ OutputFile OpenOutputFile(std::string_view name) {
   for (const auto& [refusedName, reason] : refused) {
     if (refusedName != name) continue;
     anyOutputFailed = file.reported = true;
-    PrintErrorLine("Error: could not write " + file.name + ": " + reason);
+    PrintErrorLine(ErrorLine(file.name, reason));
     return file;
   }
   // The buffer first: without it the file is left as it is.
@@ -161,8 +163,7 @@ void CloseOutputFile(OutputFile& file) {
   if (whole && file.handle.isDisk) {
     // Lines durable before the guard goes, the real first line durable
     // before the file counts as complete.
-    const std::size_t head = static_cast<std::size_t>(
-        std::min<std::uint64_t>(file.handedOver, GuardLine.size() + platform::LineEnd.size()));
+    const std::size_t head = static_cast<std::size_t>(std::min<std::uint64_t>(file.handedOver, GuardBytes()));
     e = platform::EndHere(file.handle);
     if (e == 0) e = platform::SyncFile(file.handle);
     if (e == 0) e = platform::WriteAt(file.handle, 0, file.head, head);
