@@ -159,7 +159,7 @@ std::string Snapshot(const std::string& path) {
 void ExpectReported(const TempDir& dir, const RunResult& r,
                     const std::vector<std::pair<std::string, std::string>>& failed,
                     const std::map<std::string, std::string>& before = {}) {
-  EXPECT_EQ(r.out, JoinLines(RunTranscript("C")));
+  EXPECT_EQ(r.out, JoinLines(RunTranscript("C", failed.size())));
   std::string errors;
   for (const auto& [name, reason] : failed) {
     errors += ErrorLine(name, reason);
@@ -226,6 +226,20 @@ TEST(Faults, EachFailedFileIsReportedAndTheRestIsWhole) {
          symlink("r192168.rev", (d / "rfc1918.nam").c_str());
        },
        {Same("rfc1918.nam", "r192168.rev"), Same("r192168.rev", "rfc1918.nam")}},
+      {"a chain of links from one name to another, its end not made yet",
+       [](const TempDir& d) {
+         symlink("r17216.rev", (d / "r10.rev").c_str());
+         symlink("x", (d / "r17216.rev").c_str());
+       },
+       {Same("r17216.rev", "r10.rev"), Same("r10.rev", "r17216.rev")}},
+      {"a dangling chain through a subfolder, and a name linked to its end",
+       [](const TempDir& d) {
+         mkdir((d / "sub").c_str(), 0755);
+         symlink("../y", (d / "sub/link").c_str());
+         symlink("sub/link", (d / "r17219.rev").c_str());
+         symlink("y", (d / "r17221.rev").c_str());
+       },
+       {Same("r17219.rev", "r17221.rev"), Same("r17221.rev", "r17219.rev")}},
       {"the forward zone links to a reverse zone not made yet",
        [](const TempDir& d) { symlink("r192168.rev", (d / "rfc1918.nam").c_str()); },
        {Same("rfc1918.nam", "r192168.rev"), Same("r192168.rev", "rfc1918.nam")}},
@@ -249,6 +263,7 @@ TEST(Faults, EachFailedFileIsReportedAndTheRestIsWhole) {
     std::map<std::string, std::string> before;
     for (const auto& [name, reason] : c.failed) before[name] = Snapshot(dir / name);
     ExpectReported(dir, RunZonquistIn(dir.path(), kArgs), c.failed, before);
+    EXPECT_FALSE(Exists(dir / "x") || Exists(dir / "y")) << "a link's end was made";
   }
   EXPECT_EQ(ReadFile(elsewhere / "secret"), "secret\n");
   EXPECT_FALSE(Exists(elsewhere / "nowhere"));
@@ -262,7 +277,7 @@ TEST(Faults, FileLockedByAnotherProcessIsUntouched) {
     LockHolder holder(dir / "rfc1918.nam");
     r = RunZonquistIn(dir.path(), kArgs);
   }
-  ExpectReported(dir, r, {"rfc1918.nam"}, "Resource temporarily unavailable");
+  ExpectReported(dir, r, {"rfc1918.nam"}, "another program holds it locked");
   EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\n");
 }
 
@@ -334,18 +349,25 @@ TEST(Faults, UnprivilegedUserCannotWrite) {
 }
 
 // A reader that never reads holds the run inside a class B zone until the
-// interrupt comes.
+// interrupt comes. A signal that whoever started the run ignores (nohup)
+// stays ignored.
 TEST(Faults, InterruptEndsTheRunAtOnce) {
-  TempDir dir;
-  StalledRun run(dir.path(), "lan.internal.");
-  auto sent = Clock::now();
-  int wstatus = run.Stop(SIGINT);
-  double seconds = std::chrono::duration<double>(Clock::now() - sent).count();
-  EXPECT_TRUE(WIFSIGNALED(wstatus) || (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) != 0));
-  EXPECT_LT(seconds, 5.0);
-  std::string out = run.Console();
-  EXPECT_NE(out.find("Creating r17220.rev"), std::string::npos);
-  EXPECT_EQ(out.find("Done."), std::string::npos);
+  for (int ignored : {0, SIGHUP}) {
+    SCOPED_TRACE(ignored ? "SIGHUP ignored by the parent" : "nothing ignored");
+    TempDir dir;
+    StalledRun run(dir.path(), "lan.internal.", ignored);
+    if (ignored) {
+      EXPECT_TRUE(run.Survives(SIGHUP));
+    }
+    auto sent = Clock::now();
+    int wstatus = run.Stop(ignored ? SIGTERM : SIGINT);
+    double seconds = std::chrono::duration<double>(Clock::now() - sent).count();
+    EXPECT_TRUE(WIFSIGNALED(wstatus) || (WIFEXITED(wstatus) && WEXITSTATUS(wstatus) != 0));
+    EXPECT_LT(seconds, 5.0);
+    std::string out = run.Console();
+    EXPECT_NE(out.find("Creating r17220.rev"), std::string::npos);
+    EXPECT_EQ(out.find("Done."), std::string::npos);
+  }
 }
 
 TEST(WholeOrEmpty, FileSizeLimitSweep) {
@@ -481,7 +503,8 @@ TEST(WholeOrEmpty, OneRunPerFolder) {
     first.Stop(SIGTERM);
     if (way == "a bind mount") umount(path.c_str());
     EXPECT_EQ(second.status, 2);
-    EXPECT_EQ(second.out, JoinLines({"Talvenor Zonquist 20070118", " + Including class C block detail only"}));
+    EXPECT_EQ(second.out, JoinLines({"Talvenor Zonquist 20070118", " + Including class C block detail only",
+                                      NotDoneLine(OutputNames().size())}));
     EXPECT_EQ(second.err, JoinLines({"Error: another run is writing in this folder"}));
   }
 }
@@ -498,23 +521,31 @@ TEST(WholeOrEmpty, LocksOfEveryKind) {
       r = RunZonquistIn(dir.path(), kArgs);
     }
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, JoinLines({"Error: could not write rfc1918.nam: Resource temporarily unavailable"}));
+    EXPECT_EQ(r.err, JoinLines({"Error: could not write rfc1918.nam: another program holds it locked"}));
     EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\n");
   }
 }
 
 // Console lines never land inside a zone file: one that is the standard
-// output is left to the console lines and reported.
+// output or error is left to the console lines and reported.
 TEST(WholeOrEmpty, StandardOutputIsNeverAnOutputFile) {
-  for (const std::string name : {"BOOT.INC", "r10.rev"}) {
+  for (const auto& [name, stream] : {std::pair<std::string, std::string>{"BOOT.INC", "output"},
+                                     {"r10.rev", "output"}, {"r10.rev", "error"}}) {
+    SCOPED_TRACE(name + " is the standard " + stream);
     TempDir dir;
     RunOptions options;
-    options.output = StandardOutput::IntoFile;
-    options.outputFile = dir / name;
+    const std::string error = "Error: could not write " + name + ": it is the standard " + stream;
+    std::string console = JoinLines(RunTranscript("C", 1));
+    if (stream == "output") {
+      options.output = StandardOutput::IntoFile;
+      options.outputFile = dir / name;
+    } else {
+      options.errorFile = dir / name;
+    }
     RunResult r = RunZonquistIn(dir.path(), kArgs, options);
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, JoinLines({"Error: could not write " + name + ": it is the standard output"}));
-    EXPECT_EQ(ReadFile(dir / name), JoinLines(RunTranscript("C")));
+    EXPECT_EQ(stream == "output" ? r.err : r.out, stream == "output" ? JoinLines({error}) : console);
+    EXPECT_EQ(ReadFile(dir / name), stream == "output" ? console : JoinLines({error}));
     for (const std::string& other : OutputNames()) {
       if (other != name) {
         EXPECT_TRUE(SameBytes(dir / other, NormalRun() + "/" + other)) << other;
@@ -580,39 +611,48 @@ TEST(WholeOrEmpty, EveryAllocationFailing) {
   std::printf("allocation failures: %d points, %d files emptied\n", n - 1, tally.emptied);
 }
 
-// Every data write, then the sync, then the real first line at offset 0,
-// then the sync again, and only then the close.
+// The guard, then its sync, then every data write, the sync, the real
+// first line at offset 0, the sync again, and only then the close; after
+// the last file the folder is synced, and only then is "Done." said.
 TEST(WholeOrEmpty, CommitOrderOfSystemCalls) {
   ZONQUIST_NEEDS(access("/usr/bin/strace", X_OK) == 0, "strace is missing: install strace");
   TempDir dir, trace;
   RunOptions options;
-  options.prefix = {"/usr/bin/strace", "-o", trace / "calls", "-e", "trace=openat,write,pwrite64,fdatasync,close",
-                    "-e", "signal=none"};
+  options.prefix = {"/usr/bin/strace", "-o", trace / "calls", "-e",
+                    "trace=openat,write,pwrite64,fdatasync,fsync,close", "-e", "signal=none"};
   options.nativeBuild = true;
   options.env = {"ASAN_OPTIONS=detect_leaks=0"};  // the leak check cannot run under a tracer
   ASSERT_EQ(RunZonquistIn(dir.path(), kArgs, options).status, 0);
   std::map<std::string, std::string> steps;  // file name -> letters of its calls
   std::map<int, std::string> open;
+  std::string run;  // c: a file closed, F: the folder synced, D: "Done." said
+  int folder = -1;
   std::ifstream calls(trace / "calls");
-  const std::regex opened(R"re(^openat\(AT_FDCWD, "([^"]+)", O_WRONLY.*\)\s+=\s+(\d+))re");
-  const std::regex call(R"re(^(write|pwrite64|fdatasync|close)\((\d+)(, ("[^"]*")?.*)?\)\s+=\s+(-?\d+))re");
+  const std::regex opened(R"re(^openat\(AT_FDCWD, "([^"]+)", (O_WRONLY|O_RDONLY\|O_CLOEXEC\|O_DIRECTORY).*\)\s+=\s+(\d+))re");
+  const std::regex call(R"re(^(write|pwrite64|fdatasync|fsync|close)\((\d+)(, ("[^"]*")?.*)?\)\s+=\s+(-?\d+))re");
   std::smatch m;
   for (std::string line; std::getline(calls, line);) {
     if (std::regex_search(line, m, opened)) {
-      open[std::stoi(m[2])] = m[1];
-    } else if (std::regex_search(line, m, call) && open.count(std::stoi(m[2]))) {
-      std::string& s = steps[open[std::stoi(m[2])]];
+      if (m[1] == ".") folder = std::stoi(m[3]);
+      else open[std::stoi(m[3])] = m[1];
+    } else if (std::regex_search(line, m, call)) {
+      const int fd = std::stoi(m[2]);
       std::string what = m[1];
       std::string data = m[4];
+      if (what == "fsync" && fd == folder) run += "F";
+      if (what == "write" && fd == 1 && data.rfind("\"Done.", 0) == 0) run += "D";
+      if (!open.count(fd)) continue;
+      std::string& s = steps[open[fd]];
       if (what == "write") s += s.empty() ? (data.rfind("\"INCOMPLETE-ZONQUIST", 0) == 0 ? "G" : "?") : "w";
       if (what == "fdatasync") s += "s";
       if (what == "pwrite64") s += line.find(", 0) ") != std::string::npos ? "P" : "?";
-      if (what == "close") s += "c", open.erase(std::stoi(m[2]));
+      if (what == "close") s += "c", run += "c", open.erase(fd);
     }
   }
   ASSERT_EQ(steps.size(), OutputNames().size());
-  const std::regex order("^Gw*sPsc$");
+  const std::regex order("^Gsw*sPsc$");
   for (const auto& [name, s] : steps) EXPECT_TRUE(std::regex_match(s, order)) << name << ": " << s;
+  EXPECT_EQ(run, std::string(OutputNames().size(), 'c') + "FD");
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ TEST(OutputFile, FileLockedByAnotherProcessIsUntouchedAndReported) {
     LockHolder holder(path);
     err = WriteLines(path, {"new"});
   }
-  EXPECT_EQ(err, "Error: could not write " + path + ": Resource temporarily unavailable" + Native("\n"));
+  EXPECT_EQ(err, "Error: could not write " + path + ": another program holds it locked" + Native("\n"));
   EXPECT_EQ(ReadFile(path), "kept\n");
   EXPECT_TRUE(OutputFailed());
 }
@@ -95,6 +95,19 @@ TEST(OutputFile, FailuresAreReportedOncePerFile) {
     EXPECT_EQ(WriteLines(c.name, lines), "Error: could not write " + c.name + ": " + c.reason + Native("\n"));
   }
   EXPECT_TRUE(OutputFailed());
+}
+
+// Last, as it starts a run's record of files: a name that reaches a file
+// of this run through a link made after the run began is refused, and the
+// file kept as written.
+TEST(OutputFile, ANameReachingAFileOfThisRunIsRefused) {
+  TempDir dir;
+  InDirectory in(dir.path());
+  RefuseSharedOutputFiles({"first", "second"});  // nothing shared yet
+  EXPECT_EQ(WriteLines("first", {"kept"}), "");
+  ASSERT_EQ(symlink("first", "second"), 0);
+  EXPECT_EQ(WriteLines("second", {"lost"}), Native("Error: could not write second: it is the same file as first\n"));
+  EXPECT_EQ(ReadFile("first"), Native("kept\n"));
 }
 
 }  // namespace

@@ -136,7 +136,8 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
   if (options.output == StandardOutput::FirstLineOnly && pipe(pipeFds) != 0) ADD_FAILURE() << "pipe";
   pid_t pid = fork();
   if (pid == 0) {
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const std::string& errorTo = options.errorFile.empty() ? errPath : options.errorFile;
+    int err = open(errorTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(err, 2);
     if (options.output == StandardOutput::Captured) {
       dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
@@ -237,7 +238,12 @@ std::vector<std::string> OutputNames() {
   return names;
 }
 
-std::vector<std::string> RunTranscript(const std::string& detailClasses) {
+std::string NotDoneLine(std::size_t notWritten) {
+  return "Not done: " + std::to_string(notWritten) + " of " + std::to_string(OutputNames().size()) +
+         " files not written.";
+}
+
+std::vector<std::string> RunTranscript(const std::string& detailClasses, std::size_t notWritten) {
   std::vector<std::string> lines{"Talvenor Zonquist 20070118"};
   if (detailClasses.size() == 1)
     lines.push_back(" + Including class " + detailClasses + " block detail only");
@@ -253,7 +259,7 @@ std::vector<std::string> RunTranscript(const std::string& detailClasses) {
       lines.push_back("Creating " + std::string(z.FileName) +
                       (detailed ? " (" + std::string(z.FirstText) + " - " + std::string(z.LastText) + ")" : ""));
   }
-  lines.push_back("Done.");
+  lines.push_back(notWritten == 0 ? "Done." : NotDoneLine(notWritten));
   return lines;
 }
 
@@ -287,7 +293,7 @@ LockHolder::~LockHolder() {
   waitpid(pid_, nullptr, 0);
 }
 
-StalledRun::StalledRun(const std::string& dir, const std::string& domain) {
+StalledRun::StalledRun(const std::string& dir, const std::string& domain, int ignored) {
   std::string fifo = dir + "/r17220.rev";
   unlink(fifo.c_str());
   if (mkfifo(fifo.c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
@@ -296,12 +302,19 @@ StalledRun::StalledRun(const std::string& dir, const std::string& domain) {
   if (pid_ == 0) {
     dup2(open((capture_ / "out").c_str(), O_WRONLY | O_CREAT, 0600), 1);
     if (chdir(dir.c_str()) != 0) _exit(126);
+    if (ignored != 0) signal(ignored, SIG_IGN);
     std::string exe = ZonquistBinary();
     execl(exe.c_str(), exe.c_str(), "/B", domain.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   for (int i = 0; i < 500 && Console().find("Creating r17220.rev") == std::string::npos; ++i) usleep(10000);
   usleep(100000);
+}
+
+bool StalledRun::Survives(int signal) {
+  kill(pid_, signal);
+  usleep(300000);
+  return waitpid(pid_, nullptr, WNOHANG) == 0;
 }
 
 int StalledRun::Stop(int signal) {

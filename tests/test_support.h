@@ -70,11 +70,14 @@ class LockHolder {
 };
 
 // A /B run held inside r17220.rev, a FIFO whose reader never reads, until
-// the scope ends; its console goes to a file. Stop() kills it with a
-// signal and gives its wait status.
+// the scope ends; its console goes to a file; `ignored`, when set, is a
+// signal its parent ignores (as nohup does). Stop() kills it with a signal
+// and gives its wait status; Survives() tells whether a signal left it
+// running.
 class StalledRun {
  public:
-  StalledRun(const std::string& dir, const std::string& domain);
+  StalledRun(const std::string& dir, const std::string& domain, int ignored = 0);
+  bool Survives(int signal);
   ~StalledRun();
   StalledRun(const StalledRun&) = delete;
   StalledRun& operator=(const StalledRun&) = delete;
@@ -106,6 +109,7 @@ struct RunOptions {
   bool nativeBuild = false;         // the Linux build, whatever the variables say
   bool prefixOnly = false;          // run the prefix and the arguments alone
   std::string outputFile;           // with StandardOutput::IntoFile
+  std::string errorFile;            // standard error into this file, when set
   long long fileSizeLimit = -1;     // RLIMIT_FSIZE in bytes, when set
   long long addressSpaceLimit = -1; // RLIMIT_AS in bytes, when set
   std::vector<std::string> env;     // NAME=VALUE, added for the run
@@ -133,5 +137,7 @@ FileScan ScanLines(const std::string& path);
 
 // The twenty files of a run, in the order it writes them.
 std::vector<std::string> OutputNames();
-// What a run with these detail classes prints, in order.
-std::vector<std::string> RunTranscript(const std::string& detailClasses);
+// What a run with these detail classes prints, in order; its last line
+// says how many files were not written, when any were not.
+std::vector<std::string> RunTranscript(const std::string& detailClasses, std::size_t notWritten = 0);
+std::string NotDoneLine(std::size_t notWritten);

@@ -148,9 +148,8 @@ TEST_F(WindowsBuild, FileHeldOpenByAnotherProcessIsUntouched) {
   waitpid(holder, nullptr, 0);
   ASSERT_EQ(said.rfind("held", 0), 0u) << said;
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, JoinLines(RunTranscript("C")));
-  EXPECT_EQ(r.err.rfind("Error: could not write rfc1918.nam: ", 0), 0u) << r.err;
-  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(r.out, JoinLines(RunTranscript("C", 1)));
+  EXPECT_EQ(r.err, "Error: could not write rfc1918.nam: another program holds it locked\r\n");
   EXPECT_EQ(ReadFile(dir / "rfc1918.nam"), "held\r\n");
 }
 

@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
     // Each file's buffer is taken without throwing; this is what is left.
     platform::WriteStandardError("Error: " + platform::ErrorText(platform::OutOfMemory));
     platform::WriteStandardError(platform::LineEnd);
+    SayNotDone();
     platform::ExitWithStatus(2);
   }
 }

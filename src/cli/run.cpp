@@ -1,5 +1,6 @@
 #include "cli/run.h"
 
+#include <cstdio>
 #include <string>
 
 #include "cli/command_line.h"
@@ -9,6 +10,17 @@
 #include "zones/block_plan.h"
 #include "zones/boot_include.h"
 #include "zones/shared_state.h"
+#include "zones/zone_table.h"
+
+void SayNotDone() noexcept {
+  // Formatted in place: this is also said when memory has run out.
+  constexpr std::size_t total = ReverseZones.size() + 2;  // BOOT.INC and the forward zone too
+  const std::size_t committed = CommittedFiles();
+  char line[64];
+  int n = std::snprintf(line, sizeof line, "Not done: %u of %u files not written.",
+                        static_cast<unsigned>(committed < total ? total - committed : 0), static_cast<unsigned>(total));
+  if (n > 0) PrintLine(std::string_view(line, static_cast<std::size_t>(n)));
+}
 
 int RunZonquist(std::string_view commandTail) {
   BootIncludeName = "BOOT.INC";
@@ -31,13 +43,21 @@ int RunZonquist(std::string_view commandTail) {
     // Never a run unlocked: another could be writing here unseen.
     PrintErrorLine(e == platform::FolderBusy ? "Error: " + platform::ErrorText(e)
                                              : "Error: could not lock this folder: " + platform::ErrorText(e));
+    SayNotDone();
     return 2;
   }
   RefuseSharedOutputFiles(OutputFileNames());
   WriteBootInclude();
   WriteForwardZone();
-  // A signal after this line must not make a complete run look interrupted.
+  // The new files' names as durable as their bytes.
+  platform::ErrorCode synced = platform::SyncFolder();
+  if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + platform::ErrorText(synced));
+  // A signal after this must not make a finished run look interrupted.
   platform::HoldInterrupts();
+  if (OutputFailed() || synced != 0) {
+    SayNotDone();
+    return 2;
+  }
   PrintLine("Done.");
-  return OutputFailed() ? 2 : 0;
+  return 0;
 }

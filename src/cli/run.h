@@ -6,3 +6,7 @@
 // 0 after help or a complete run, 1 for rejected input, 2 when an output
 // file could not be written in full.
 int RunZonquist(std::string_view commandTail);
+
+// The last console line of a run that is not complete: how many of its
+// files were not written. Allocates nothing.
+void SayNotDone() noexcept;

@@ -9,8 +9,14 @@
 namespace {
 
 bool anyOutputFailed = false;
+std::size_t committedFiles = 0;
 // Names not to be opened this run, with the reason each is named for.
 std::vector<std::pair<std::string, std::string>> refused;
+// What each file this run has opened is, and its name; kept from the
+// start of a run on.
+bool recording = false;
+std::vector<std::string> openedIdentities;
+std::vector<std::string> openedNames;
 
 std::string ErrorLine(const std::string& name, const std::string& reason) {
   return "Error: could not write " + name + ": " + reason;
@@ -47,6 +53,10 @@ platform::ErrorCode HandOver(OutputFile& file, const char* bytes, std::size_t si
     std::memcpy(file.head + at, bytes, n);
     if (platform::ErrorCode e = platform::WriteAll(file.handle, cover + at, n)) return e;
     file.handedOver += n;
+    // The guard on the disk before any data: after a power cut the file
+    // begins with it, whatever of the rest was stored.
+    if (file.handedOver == guard)
+      if (platform::ErrorCode e = platform::SyncFile(file.handle)) return e;
     bytes += n;
     size -= n;
   }
@@ -101,6 +111,10 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 OutputFile::~OutputFile() { Abandon(*this); }
 
 void RefuseSharedOutputFiles(const std::vector<std::string_view>& names) {
+  refused.clear();
+  recording = true;
+  openedIdentities.clear();
+  openedNames.clear();
   std::vector<std::string> identities;
   for (std::string_view name : names) identities.push_back(platform::FileIdentity(std::string(name)));
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -131,11 +145,23 @@ OutputFile OpenOutputFile(std::string_view name) {
   std::string interrupted = ErrorLine(file.name, "interrupted") + eol;
   // The only exception here is running out of memory.
   file.abandonedLine = ErrorLine(file.name, platform::ErrorText(platform::OutOfMemory)) + eol;
-  platform::ErrorCode e = platform::OpenForWriting(file.name, interrupted, file.handle);
+  std::string identity;
+  platform::ErrorCode e = platform::OpenForWriting(file.name, interrupted, openedIdentities, identity, file.handle);
+  if (e == platform::AlreadyWritten) {
+    const auto at = std::find(openedIdentities.begin(), openedIdentities.end(), identity) - openedIdentities.begin();
+    anyOutputFailed = file.reported = true;
+    PrintErrorLine(ErrorLine(file.name, "it is the same file as " + openedNames[static_cast<std::size_t>(at)]));
+    file.buffer.reset();
+    return file;
+  }
   if (e != 0) {
     Report(file, e);
     file.buffer.reset();
     return file;
+  }
+  if (recording && !identity.empty()) {
+    openedIdentities.push_back(std::move(identity));
+    openedNames.push_back(file.name);
   }
   file.open = true;
   return file;
@@ -173,6 +199,8 @@ void CloseOutputFile(OutputFile& file) {
   file.open = false;
   platform::ErrorCode closed = platform::CloseFile(file.handle);
   if (e == 0 && closed != 0) Report(file, closed);
+  if (whole && e == 0 && closed == 0) ++committedFiles;
 }
 
 bool OutputFailed() { return anyOutputFailed; }
+std::size_t CommittedFiles() { return committedFiles; }

@@ -42,9 +42,11 @@ struct OutputFile {
   ~OutputFile();
 };
 
-// Before anything is opened: of the names that reach one file (two links
-// to it, or one name a link to another), none is written, so no name ends
-// up holding another's lines. Each is named when its turn comes.
+// Before anything is opened, and the start of a run's record of files: of
+// the names that reach one file (two links to it, or a chain of links from
+// one name to another), none is written, so no name ends up holding
+// another's lines. Each is named when its turn comes. Whatever is linked
+// later, a name whose open file is one this run has opened is refused too.
 void RefuseSharedOutputFiles(const std::vector<std::string_view>& names);
 
 // Creates the file or empties it in place; on failure it is not open and
@@ -83,3 +85,5 @@ inline void WriteFileLine(OutputFile& file, std::string_view text) {
 
 // Whether any file of this run could not be created or completely written.
 bool OutputFailed();
+// How many files were committed whole.
+std::size_t CommittedFiles();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -20,6 +21,8 @@ inline constexpr ErrorCode IsStandardError = -2;
 inline constexpr ErrorCode FolderBusy = -3;        // another run holds the folder
 inline constexpr ErrorCode OutOfMemory = -4;       // said in the system's words
 inline constexpr ErrorCode ForeignLink = -5;       // a link that another user owns
+inline constexpr ErrorCode AlreadyWritten = -6;    // a file this run has opened before
+inline constexpr ErrorCode HeldLocked = -7;        // another program holds a lock on it
 
 struct FileHandle {
   std::intptr_t value = -1;
@@ -41,9 +44,12 @@ void HoldInterrupts();
 ErrorCode LockWorkingFolder();
 
 // What a name in the current folder leads to: equal for two names that
-// reach one disk file (links of either kind), or that would create one;
-// empty for a device or pipe, or when it cannot be told.
+// reach one disk file (links of either kind, chains of links), or that
+// would create one; empty for a device or pipe, or when it cannot be told.
 std::string FileIdentity(const std::string& name);
+
+// Makes the names of the files created in the current folder durable.
+ErrorCode SyncFolder();
 
 // The command text after the program name, as the platform gives it.
 std::string CommandTail(int argc, char** argv);
@@ -62,11 +68,15 @@ char SecondsUnitsDigit();
 
 // Create or open for writing only, exclusive to this process while open; a
 // disk file is emptied in place. Never truncates what another holds locked,
-// nor the standard output or error, and never follows a symbolic link that
-// belongs to anyone but this user or the administrator. Until it is closed, an interruption
-// empties the file, writes interruptedLine to standard error and ends the
-// process by the same signal.
-ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle);
+// nor the standard output or error, nor a file whose identity (as
+// FileIdentity gives it, told from the open file itself) is in `taken`:
+// AlreadyWritten, with `identity` set. Never follows a symbolic link that
+// belongs to anyone but this user or the administrator. On success
+// `identity` is the file's. Until it is closed, an interruption empties
+// the file, writes interruptedLine to standard error and ends the process
+// by the same signal.
+ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine,
+                         const std::vector<std::string>& taken, std::string& identity, FileHandle& handle);
 // Writes everything at the current position, looping over short writes.
 ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size);
 // Writes everything at an offset of a disk file; the current position may

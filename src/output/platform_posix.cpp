@@ -169,6 +169,24 @@ void HoldInterrupts() {
   sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
+namespace {
+
+// The locked folder, kept open until the process ends; -1 before.
+int lockedFolder = -1;
+
+std::string IdentityOf(const struct stat& st) {
+  return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+}
+
+// Where a link's target lies: against the link's own folder when relative.
+std::string Beside(const std::string& link, const char* target, std::size_t length) {
+  if (length > 0 && target[0] == '/') return std::string(target, length);
+  std::string::size_type slash = link.rfind('/');
+  return (slash == std::string::npos ? std::string() : link.substr(0, slash + 1)) + std::string(target, length);
+}
+
+}  // namespace
+
 ErrorCode LockWorkingFolder() {
   // Held by the open descriptor until the process ends. The lock belongs
   // to the folder itself, so a link or a bind mount to it meets the same
@@ -180,7 +198,16 @@ ErrorCode LockWorkingFolder() {
     ::close(fd);
     return e;
   }
+  lockedFolder = fd;
   return 0;
+}
+
+ErrorCode SyncFolder() {
+  int fd = lockedFolder >= 0 ? lockedFolder : ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  ErrorCode e = ::fsync(fd) != 0 ? errno : 0;
+  if (fd != lockedFolder) ::close(fd);
+  return e;
 }
 
 std::string FileIdentity(const std::string& name) {
@@ -188,14 +215,17 @@ std::string FileIdentity(const std::string& name) {
   if (::stat(name.c_str(), &st) == 0) {
     // A device or pipe is never rewritten: two names may share it.
     if (!S_ISREG(st.st_mode)) return "";
-    return "file " + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    return IdentityOf(st);
   }
-  // Nothing there yet: the path that creating it would take, through a
-  // dangling link if it is one.
+  // Nothing there yet: the path that creating it would take, through every
+  // link of a dangling chain.
   std::string path = name;
   char target[4096];
-  ssize_t n = ::readlink(name.c_str(), target, sizeof target);
-  if (n > 0 && static_cast<std::size_t>(n) < sizeof target) path.assign(target, static_cast<std::size_t>(n));
+  for (int hop = 0; hop < 40; ++hop) {
+    ssize_t n = ::readlink(path.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) break;
+    path = Beside(path, target, static_cast<std::size_t>(n));
+  }
   std::string::size_type slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   char* real = ::realpath(folder.c_str(), nullptr);
@@ -252,39 +282,73 @@ char SecondsUnitsDigit() {
   return digit;
 }
 
-ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle) {
-  // A link planted by another user could aim the run at any file it may
-  // write; only this user's and root's links are followed.
-  struct stat link {};
-  const bool isLink = ::lstat(name.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-  auto trusted = [](const struct stat& l) { return l.st_uid == ::geteuid() || l.st_uid == 0; };
-  if (isLink && !trusted(link)) return ForeignLink;
-  int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | (isLink ? 0 : O_NOFOLLOW), 0666);
-  if (fd < 0) return errno;
+namespace {
+
+// Opens what a name leads to, link by link. Each link is looked at through
+// a descriptor of its own, its owner checked and its target read from that
+// same descriptor, so a link swapped in meanwhile is never followed. Only
+// this user's and root's links are followed.
+int OpenThroughTrustedLinks(std::string path, ErrorCode& e) {
+  for (int hop = 0; hop < 40; ++hop) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0 || errno != ELOOP) {
+      e = fd < 0 ? errno : 0;
+      return fd;
+    }
+    int link = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (link < 0) {
+      e = errno;
+      return -1;
+    }
+    struct stat st {};
+    char target[4096];
+    ssize_t n = 0;
+    e = 0;
+    if (::fstat(link, &st) != 0) {
+      e = errno;
+    } else if (S_ISLNK(st.st_mode)) {
+      if (st.st_uid != ::geteuid() && st.st_uid != 0) e = ForeignLink;
+      else if ((n = ::readlinkat(link, "", target, sizeof target)) < 0) e = errno;
+      else if (static_cast<std::size_t>(n) >= sizeof target) e = ENAMETOOLONG;
+    }
+    ::close(link);
+    if (e != 0) return -1;
+    // Not a link any more: opened again as it now is.
+    if (n > 0) path = Beside(path, target, static_cast<std::size_t>(n));
+  }
+  e = ELOOP;
+  return -1;
+}
+
+}  // namespace
+
+ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine,
+                         const std::vector<std::string>& taken, std::string& identity, FileHandle& handle) {
+  ErrorCode opened = 0;
+  int fd = OpenThroughTrustedLinks(name, opened);
+  if (fd < 0) return opened;
   auto fail = [fd](ErrorCode e) {
     ::close(fd);
     return e;
   };
-  if (isLink) {
-    // The link opened must be the one looked at.
-    struct stat again {};
-    if (::lstat(name.c_str(), &again) != 0 || again.st_ino != link.st_ino || again.st_dev != link.st_dev ||
-        !trusted(again))
-      return fail(ForeignLink);
-  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return fail(errno);
+  const bool isDisk = S_ISREG(st.st_mode);
+  identity = isDisk ? IdentityOf(st) : "";
+  // Told from the open file itself, before its locks (this run holds one
+  // on a file it has open): no link made since the run began brings a
+  // second name to a file this run writes.
+  if (isDisk && std::find(taken.begin(), taken.end(), identity) != taken.end()) return fail(AlreadyWritten);
   // Another holder keeps its file untouched: refuse before cutting anything.
   // Record locks (fcntl, lockf, OFD) are honoured as well as flock; a file
   // system without record locks does not stop the run.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return fail(errno);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return fail(HeldLocked);
   struct flock record {};
   record.l_type = F_WRLCK;
   record.l_whence = SEEK_SET;
-  if (::fcntl(fd, F_OFD_SETLK, &record) != 0 && (errno == EAGAIN || errno == EACCES)) return fail(EAGAIN);
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(errno);
+  if (::fcntl(fd, F_OFD_SETLK, &record) != 0 && (errno == EAGAIN || errno == EACCES)) return fail(HeldLocked);
   if (SameFile(st, STDOUT_FILENO)) return fail(IsStandardOutput);
   if (SameFile(st, STDERR_FILENO)) return fail(IsStandardError);
-  bool isDisk = S_ISREG(st.st_mode);
   if (!Watch(fd, isDisk, interruptedLine)) return fail(EMFILE);
   if (isDisk && (::lseek(fd, 0, SEEK_SET) < 0 || ::ftruncate(fd, 0) != 0)) {
     ErrorCode e = errno;
@@ -361,6 +425,8 @@ std::string ErrorText(ErrorCode code) {
     case FolderBusy: return "another run is writing in this folder";
     case OutOfMemory: return std::strerror(ENOMEM);
     case ForeignLink: return "it is a symbolic link owned by another user";
+    case AlreadyWritten: return "it is a file this run has written";
+    case HeldLocked: return "another program holds it locked";
     default: return std::strerror(code);
   }
 }

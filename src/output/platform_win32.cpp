@@ -87,13 +87,14 @@ struct WatchedFile {
 // At most two files are open at once: the forward zone and one other.
 WatchedFile watched[2];
 
-// False when the table is full: such a file is not opened at all.
-bool Watch(HANDLE handle, bool isDisk, std::string_view line) {
+// False when the table is full: such a file is not opened at all. The line
+// is made by the caller, so nothing here can fail after a file is cut.
+bool Watch(HANDLE handle, bool isDisk, std::string& line) {
   for (WatchedFile& w : watched) {
     if (w.handle != INVALID_HANDLE_VALUE) continue;
     w.handle = handle;
     w.isDisk = isDisk;
-    w.line = line;
+    w.line.swap(line);
     return true;
   }
   return false;
@@ -118,8 +119,11 @@ BOOL WINAPI OnControlEvent(DWORD event) {
     if (w.isDisk) Empty(w.handle);
     WriteQuietly(GetStdHandle(STD_ERROR_HANDLE), w.line);
   }
-  // What the default handler would do: end as interrupted.
-  ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+  // What the default handler would do: end as interrupted. Not by
+  // ExitProcess: its detach code would run while the main thread may hold
+  // the runtime's locks.
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+  return TRUE;
 }
 
 bool SameFile(HANDLE file, HANDLE other) {
@@ -186,17 +190,39 @@ ErrorCode LockWorkingFolder() {
   return e;
 }
 
+namespace {
+
+// Volume serial and file index of a disk file; empty for anything else.
+std::string IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  bool disk = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+              !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (!disk) return "";
+  return "file " + Hex(info.dwVolumeSerialNumber) + "-" +
+         Hex(static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
+}
+
+}  // namespace
+
+ErrorCode SyncFolder() {
+  // NTFS logs its folder entries itself; where the folder can be flushed
+  // as well, it is. A folder that will not take a flush is no error.
+  QuietErrors quiet;
+  HANDLE folder = CreateFileA(".", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return 0;
+  FlushFileBuffers(folder);
+  CloseHandle(folder);
+  return 0;
+}
+
 std::string FileIdentity(const std::string& name) {
   QuietErrors quiet;
   HANDLE file = OpenForIdentity(name.c_str());
   if (file != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    bool disk = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
-                !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    std::string identity = IdentityOf(file);
     CloseHandle(file);
-    if (!disk) return "";
-    return "file " + Hex(info.dwVolumeSerialNumber) + "-" +
-           Hex(static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow);
+    return identity;
   }
   // Nothing there yet: the full path that creating it would take.
   char path[32768];
@@ -239,27 +265,35 @@ char SecondsUnitsDigit() {
   return digit;
 }
 
-ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine, FileHandle& handle) {
+ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine,
+                         const std::vector<std::string>& taken, std::string& identity, FileHandle& handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  // Not inheritable: no child of ours has any business with it.
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ErrorCode e = static_cast<ErrorCode>(GetLastError());
+    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION ? HeldLocked : e;
+  }
   auto fail = [file](ErrorCode e) {
     CloseHandle(file);
     return e;
   };
+  identity = IdentityOf(file);
+  if (!identity.empty() && std::find(taken.begin(), taken.end(), identity) != taken.end()) return fail(AlreadyWritten);
   if (SameFile(file, StandardOutputHandle())) return fail(IsStandardOutput);
   if (SameFile(file, GetStdHandle(STD_ERROR_HANDLE))) return fail(IsStandardError);
   bool isDisk = GetFileType(file) == FILE_TYPE_DISK;
+  std::string line(interruptedLine);
+  if (!Watch(file, isDisk, line)) return fail(ERROR_TOO_MANY_OPEN_FILES);
   if (isDisk) {
-    if ((SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
-         GetLastError() != NO_ERROR) ||
-        !SetEndOfFile(file))
-      return fail(static_cast<ErrorCode>(GetLastError()));
+    if ((SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) ||
+        !SetEndOfFile(file)) {
+      ErrorCode e = static_cast<ErrorCode>(GetLastError());
+      Unwatch(file);
+      return fail(e);
+    }
   }
-  if (!Watch(file, isDisk, interruptedLine)) return fail(ERROR_TOO_MANY_OPEN_FILES);
   handle.value = reinterpret_cast<std::intptr_t>(file);
   handle.isDisk = isDisk;
   return 0;
@@ -311,6 +345,8 @@ std::string ErrorText(ErrorCode code) {
     case IsStandardError: return "it is the standard error";
     case FolderBusy: return "another run is writing in this folder";
     case ForeignLink: return "it is a symbolic link owned by another user";
+    case AlreadyWritten: return "it is a file this run has written";
+    case HeldLocked: return "another program holds it locked";
     case OutOfMemory: code = ERROR_NOT_ENOUGH_MEMORY; break;
     default: break;
   }
