@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Every mainstream DNS server loads the zones of a /C and a /B run, listed by
-# the README's own recipes from the files as written, and answers from them.
-#   dns_servers_test.sh ZONQUIST README
-# A missing server or tool is a failure that names its package, unless
-# ZONQUIST_SKIP_MISSING=1 asks to skip (exit 77).
+# The zones in the DNS software of Debian, by the README's own blocks, one
+# part at a time so that the parts run side by side:
+#   dns_servers_test.sh ZONQUIST README checkers   every checker takes the zones
+#   dns_servers_test.sh ZONQUIST README SERVER     one server loads, answers and reloads them
+#   dns_servers_test.sh ZONQUIST README RESOLVER   clients reach them through one resolver
+#   dns_servers_test.sh ZONQUIST README apparmor   the AppArmor profiles compile with the additions
+# A missing package is a failure that names it, unless ZONQUIST_SKIP_MISSING=1
+# asks to skip (exit 77).
 set -euo pipefail
 zonquist=$(realpath "$1")
 readme=$(realpath "$2")
+what=$3
 export ZONQUIST_README=$readme
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=dns/servers.sh
@@ -14,15 +18,20 @@ source "$here/dns/servers.sh"
 export PATH=$PATH:/usr/sbin
 
 missing=()
-for server in "${dns_servers[@]}"; do
-  command -v "$(server_binary "$server")" >/dev/null || missing+=("$(server_packages "$server")")
-done
-for tool in dig:bind9-dnsutils named-checkzone:bind9-utils nsd-checkzone:nsd kzonecheck:knot-dnssecutils unshare:util-linux \
-  ip:iproute2; do
+needs=(dig:bind9-dnsutils)
+case $what in
+  checkers) needs+=(named-checkzone:bind9-utils nsd-checkzone:nsd kzonecheck:knot-dnssecutils) ;;
+  apparmor) needs=(apparmor_parser:apparmor) ;;
+  *-resolver | pdns-recursor | dnsmasq) needs+=(unshare:util-linux ip:iproute2 nsd:nsd) ;;
+  *) needs+=(unshare:util-linux ip:iproute2) ;;
+esac
+[[ $what == checkers || $what == apparmor ]] ||
+  needs+=("$(server_binary "$what"):$(server_packages "$what" | tr ' ' ,)")
+for tool in "${needs[@]}"; do
   command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
 done
 why=
-((${#missing[@]})) && why="missing packages: ${missing[*]} (apt-get install them)"
+((${#missing[@]})) && why="missing packages: ${missing[*]//,/ } (apt-get install them)"
 ((EUID == 0)) || why="${why:+$why; }each server runs in a network namespace of its own, which needs root"
 if [[ -n $why ]]; then
   if [[ ${ZONQUIST_SKIP_MISSING:-0} == 1 ]]; then
@@ -38,6 +47,15 @@ chmod 755 "$work"  # BIND runs as its own user, as on Debian
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+finish() {
+  if ((failures)); then
+    echo "$failures failure(s)"
+    exit 1
+  fi
+  echo "all checks of $what passed"
+  exit 0
+}
 
 # Every PRIMARY zone loads in the two checkers with all of its records.
 check_zones() {
@@ -70,27 +88,67 @@ random_label() {  # LENGTH
   done
   echo "$label"
 }
-mkdir "$work/names"
-cd "$work/names"
-for ((n = 0; n < 50; n++)); do
-  domain=
-  while :; do
-    length=$((n % 5 == 0 ? 63 : 1 + RANDOM % 63))
-    ((${#domain} + length + 1 <= 235)) || break
-    domain+="$(random_label $length)."
-    ((RANDOM % 3)) || break
+
+if [[ $what == checkers ]]; then
+  mkdir "$work/names"
+  cd "$work/names"
+  for ((n = 0; n < 50; n++)); do
+    domain=
+    while :; do
+      length=$((n % 5 == 0 ? 63 : 1 + RANDOM % 63))
+      ((${#domain} + length + 1 <= 235)) || break
+      domain+="$(random_label $length)."
+      ((RANDOM % 3)) || break
+    done
+    [[ -n $domain ]] || domain=$(random_label 1).
+    "$zonquist" /C "$domain" >/dev/null || { fail "zonquist refused $domain"; continue; }
+    printf '$INCLUDE %s/rfc1918.nam\nns IN A 127.0.0.1\n' "$PWD" >forward.zone
+    for zone in "$domain forward.zone" "168.192.in-addr.arpa. r192168.rev" "10.in-addr.arpa. r10.rev"; do
+      set -- $zone
+      named-checkzone -q "$1" "$2" || fail "named-checkzone refuses $2 of $domain"
+      nsd-checkzone "$1" "$2" >/dev/null || fail "nsd-checkzone refuses $2 of $domain"
+      kzonecheck -o "$1" "$2" >/dev/null || fail "kzonecheck refuses $2 of $domain"
+    done
   done
-  [[ -n $domain ]] || domain=$(random_label 1).
-  "$zonquist" /C "$domain" >/dev/null || { fail "zonquist refused $domain"; continue; }
-  printf '$INCLUDE %s/rfc1918.nam\nns IN A 127.0.0.1\n' "$PWD" >forward.zone
-  for zone in "$domain forward.zone" "168.192.in-addr.arpa. r192168.rev" "10.in-addr.arpa. r10.rev"; do
-    set -- $zone
-    named-checkzone -q "$1" "$2" || fail "named-checkzone refuses $2 of $domain"
-    nsd-checkzone "$1" "$2" >/dev/null || fail "nsd-checkzone refuses $2 of $domain"
-    kzonecheck -o "$1" "$2" >/dev/null || fail "kzonecheck refuses $2 of $domain"
+  echo "50 random domains: every checker takes their /C zones"
+  for run in C B; do
+    mkdir "$work/$run"
+    cd "$work/$run"
+    "$zonquist" "/$run" lan.internal. >/dev/null
+    NS_ADDRESS=127.0.0.1 bash -euo pipefail -c "$(readme_recipe "$readme" bind)" || fail "the README's recipe for BIND failed"
+    wrapper=$(cat forward.zone)
+    "$zonquist" "/$run" lan.internal. >/dev/null
+    [[ $(cat forward.zone) == "$wrapper" ]] || fail "a rerun changed the hand-kept forward.zone"
+    check_zones
   done
+  finish
+fi
+
+if [[ $what == apparmor ]]; then
+  # Each profile with the README's addition, as apparmor_parser compiles it
+  # for loading; nothing is loaded into a kernel.
+  for server in bind unbound; do
+    block=$(readme_block "$readme" apparmor "$server")
+    [[ -n $block ]] || { fail "the README has no apparmor block for $server"; continue; }
+    copy=$work/$server
+    cp -a /etc/apparmor.d "$copy"
+    apparmor_parser() { command apparmor_parser --skip-kernel-load --skip-cache --base "$copy" --Include "$copy" "$@"; }
+    block=$(sed "s|/etc/apparmor.d|$copy|g" <<<"$block")
+    if ! (eval "$block") >"$work/parser.out" 2>&1; then
+      fail "$server's profile does not compile with the addition: $(grep -v 'Cache read/write disabled' "$work/parser.out")"
+    fi
+    profile=$(grep -o "$copy/usr.sbin.[a-z]*" <<<"$block" | tail -1)
+    apparmor_parser --preprocess "$profile" 2>/dev/null | grep -qxF '/srv/dns/** r,' ||
+      fail "$server's profile does not let it read /srv/dns"
+    unset -f apparmor_parser
+    echo "$server: its profile compiles and reads /srv/dns"
+  done
+  finish
+fi
+
+for kind in recipe config reload; do
+  [[ -n $(readme_block "$readme" "$kind" "$what") ]] || fail "the README has no $kind block for $what"
 done
-echo "50 random domains: every checker takes their /C zones"
 
 # One of servers.sh's runs inside a network namespace of its own: its
 # lines but the right answers shown, its failures counted, and its MARK line
@@ -105,53 +163,46 @@ in_namespace() {  # LABEL MARK ARGS...
   grep -q "^$mark" "$work/out" || fail "$label: no '$mark' line"
 }
 
-for server in "${dns_servers[@]}"; do
-  for kind in recipe config reload; do
-    [[ -n $(readme_block "$readme" "$kind" "$server") ]] || fail "the README has no $kind block for $server"
-  done
-done
+if [[ " ${dns_resolvers[*]} " == *" $what "* ]]; then
+  in_namespace "$what in front of nsd" "b: " resolver_lifecycle "$what" "$work/R" "$zonquist"
+  echo "$what: $(server_version "$what")"
+  finish
+fi
+
+# The guard as a run killed mid-file leaves it: r17220.rev is a FIFO that no
+# one reads, so the run waits there with rfc1918.nam open and guarded.
+mkdir "$work/killed"
+mkfifo "$work/killed/r17220.rev"
+(cd "$work/killed" && exec "$zonquist" /B lan.internal. >/dev/null) &
+killed=$!
+for _ in $(seq 100); do [[ -s $work/killed/r17219.rev ]] && break; sleep 0.1; done
+sleep 0.2
+kill -9 "$killed"
+wait "$killed" 2>/dev/null || true
+GUARD=$(head -1 "$work/killed/rfc1918.nam")
+export GUARD
 
 for run in C B; do
   zones="$work/$run"
   mkdir "$zones"
   cd "$zones"
   "$zonquist" "/$run" lan.internal. >/dev/null
-  NS_ADDRESS=127.0.0.1 bash -euo pipefail -c "$(readme_recipe "$readme" bind)" || fail "the README's recipe for BIND failed"
-  wrapper=$(cat forward.zone)
-  "$zonquist" "/$run" lan.internal. >/dev/null
-  [[ $(cat forward.zone) == "$wrapper" ]] || fail "a rerun changed the hand-kept forward.zone"
-  check_zones
-
   if [[ $run == C ]]; then
-    # The first line of each file as a run that never committed left it:
-    # every server must refuse every zone; then the real line goes back.
+    # Each file's first line as the killed run left its own: the server
+    # must refuse every zone.
+    [[ $GUARD != "$(head -1 rfc1918.nam)" ]] || fail "a run killed mid-file left rfc1918.nam's real first line"
+    cp -a "$zones" "$work/G"
     while read -r _ _ file; do
-      head -c 40 "$file" >"$work/$file.head"
-      printf 'INCOMPLETE-ZONQUIST-20070118-IS-WRITING\n' | dd of="$file" conv=notrunc status=none
+      printf '%s\n' "$GUARD" | dd of="$work/G/$file" conv=notrunc status=none
     done < <(grep '^PRIMARY' BOOT.INC)
-    for server in "${dns_servers[@]}"; do
-      EXPECT_REFUSED=1 in_namespace "/C guarded $server" refused session "$server" "$zones" "$work/G-$server" 300
-    done
-    while read -r _ _ file; do dd if="$work/$file.head" of="$file" conv=notrunc status=none; done < <(grep '^PRIMARY' BOOT.INC)
+    EXPECT_REFUSED=1 in_namespace "/C guarded $what" refused session "$what" "$work/G" "$work/G-$what" 300
   fi
-
-  for server in "${dns_servers[@]}"; do
-    RUN=$run in_namespace "/$run $server" loaded session "$server" "$zones" "$work/$run-$server" 300 "$here/dns/checks.sh"
-  done
-  cd "$work"
+  RUN=$run in_namespace "/$run $what" loaded session "$what" "$zones" "$work/$run-$what" 300 "$here/dns/checks.sh"
 done
 
-# The life of the zones on each server: reruns and a failure, each followed
+# The life of the zones on the server: reruns and a failure, each followed
 # by the README's reload.
-for server in "${dns_servers[@]}"; do
-  mkdir -p "$work/L-$server/zones"
-  in_namespace "lifecycle $server" "d: " lifecycle "$server" "$work/L-$server/zones" "$work/L-$server" "$zonquist" \
-    "$here/dns/checks.sh"
-done
-
-for server in "${dns_servers[@]}"; do echo "$server: $(server_version "$server")"; done
-if ((failures)); then
-  echo "$failures failure(s)"
-  exit 1
-fi
-echo "all DNS server checks passed"
+mkdir -p "$work/L/zones"
+in_namespace "lifecycle $what" "d: " lifecycle "$what" "$work/L/zones" "$work/L" "$zonquist" "$here/dns/checks.sh"
+echo "$what: $(server_version "$what")"
+finish

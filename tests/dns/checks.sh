@@ -1,10 +1,6 @@
 # Questions to a server that has loaded a run; sourced by servers.sh inside
 # the server's namespace, with RUN set to C or B and DOMAIN to the run's
-# domain (lan.internal. when unset).
-expect() {  # what, wanted, got
-  if [[ $2 == "$3" ]]; then echo "ok: $server: $1 -> $3"; else echo "FAIL: $server: $1: wanted '$2', got '$3'"; fi
-}
-r() { echo $((RANDOM % 256)); }
+# domain (lan.internal. when unset); expect and r come from servers.sh.
 
 while read -r _ zone _; do
   expect "SOA serial of $zone" 1 "$(ask SOA "$zone" | awk '{print $3}')"

@@ -8,11 +8,15 @@
 # `ask`), and stops the server by its pid.
 
 dns_servers=(bind nsd knot pdns unbound yadifa gdnsd)
+# Resolvers, each in front of an authoritative server.
+dns_resolvers=(bind-resolver unbound-resolver pdns-recursor knot-resolver dnsmasq)
 
 # The Debian packages that bring each server and its tools.
 server_packages() {
   case $1 in
-    bind) echo "bind9 bind9-utils bind9-dnsutils" ;;
+    bind | bind-resolver) echo "bind9 bind9-utils bind9-dnsutils" ;;
+    unbound-resolver) echo unbound ;;
+    pdns-recursor | dnsmasq | knot-resolver) echo "$1" ;;
     nsd) echo nsd ;;
     knot) echo "knot knot-dnsutils" ;;
     pdns) echo "pdns-server pdns-backend-bind" ;;
@@ -24,7 +28,11 @@ server_packages() {
 
 server_binary() {
   case $1 in
-    bind) echo named ;;
+    bind | bind-resolver) echo named ;;
+    unbound-resolver) echo unbound ;;
+    pdns-recursor) echo pdns_recursor ;;
+    knot-resolver) echo kresd ;;
+    dnsmasq) echo dnsmasq ;;
     nsd) echo nsd ;;
     knot) echo knotd ;;
     pdns) echo pdns_server ;;
@@ -36,7 +44,11 @@ server_binary() {
 
 server_version() {
   case $1 in
-    bind) named -v ;;
+    bind | bind-resolver) named -v ;;
+    unbound-resolver) unbound -V | head -1 ;;
+    pdns-recursor) pdns_recursor --version 2>&1 | grep -m1 -o 'PowerDNS Recursor [^ ]*' ;;
+    knot-resolver) kresd -V ;;
+    dnsmasq) dnsmasq -v | head -1 ;;
     nsd) nsd -v 2>&1 | head -1 ;;
     knot) knotd -V | head -1 ;;
     pdns) pdns_server --version 2>&1 | grep -m1 -o 'PowerDNS Authoritative Server [^ ]*' ;;
@@ -49,11 +61,16 @@ server_version() {
 # The folder its Debian package installs the configuration in.
 server_etc() {
   case $1 in
-    bind) echo /etc/bind ;;
-    pdns) echo /etc/powerdns ;;
+    bind | bind-resolver) echo /etc/bind ;;
+    pdns | pdns-recursor) echo /etc/powerdns ;;
+    unbound-resolver) echo /etc/unbound ;;
+    dnsmasq) echo /etc/dnsmasq.d ;;
     *) echo "/etc/$1" ;;
   esac
 }
+
+# The address the server listens on, in its namespace.
+address=${ADDRESS:-127.0.0.1}
 
 readme=${ZONQUIST_README:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/README.md}
 
@@ -85,15 +102,25 @@ stock_config() {  # SERVER ZONEDIR WORK
   mkdir -p "$work"
   cp -a "$etc" "$copy"
   grep -rlF "$etc" "$copy" | xargs -r sed -i "s|$etc|$copy|g"
-  # Each "# in FILE" line of the README's block starts what goes into FILE.
+  # Each "# in FILE" line of the README's block ("// in", "-- in" too)
+  # starts what goes at the end of FILE, or just inside its options block.
+  local inside=
   file=
   while IFS= read -r line; do
-    if [[ $line == "# in "* ]]; then file=${line#\# in }; continue; fi
-    [[ -n $file ]] && printf '%s\n' "$line" >>"$file"
+    if [[ $line =~ ^(#|//|--)\ in\ ([^,]+)(,\ inside\ options)?$ ]]; then
+      file=${BASH_REMATCH[2]} inside=${BASH_REMATCH[3]}
+      continue
+    fi
+    [[ -n $file ]] && printf '%s\n' "$line" >>"$file${inside:+.inside}"
   done < <(localized config "$server" "$zones" "$work")
+  for file in $(find "$copy" -name '*.inside'); do
+    awk -v inside="$file" '{ print } /^options \{/ { while ((getline line < inside) > 0) print line }' "${file%.inside}" >"$file.new"
+    mv "$file.new" "${file%.inside}"
+    rm "$file"
+  done
   case $server in
     bind)
-      sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { 127.0.0.1; };\n  recursion no;\n  notify no;|
+      sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { $address; };\n  recursion no;\n  notify no;|
         s|directory \"/var/cache/bind\"|directory \"$work\"|; s|dnssec-validation auto;|dnssec-validation no;|
         s|listen-on-v6 { any; };|listen-on-v6 { none; };|" "$copy/named.conf.options"
       chown bind: "$work"
@@ -101,7 +128,7 @@ stock_config() {  # SERVER ZONEDIR WORK
     nsd)
       cat >>"$copy/nsd.conf" <<CONF
 server:
-  ip-address: 127.0.0.1
+  ip-address: $address
   do-ip6: no
   username: ""
   log-only-syslog: no
@@ -116,11 +143,11 @@ CONF
       ;;
     knot)
       sed -i "s|\"/run/knot\"|\"$work\"|; /^ *user:/d; s|\"/var/lib/knot\"|\"$work\"|; s|target: syslog|target: stderr|
-        s|listen: .*|listen: 127.0.0.1@53|" "$copy/knot.conf"
+        s|listen: .*|listen: $address@53|" "$copy/knot.conf"
       ;;
     pdns)
       cat >>"$copy/pdns.conf" <<CONF
-local-address=127.0.0.1
+local-address=$address
 local-port=53
 socket-dir=$work
 daemon=no
@@ -135,7 +162,7 @@ CONF
       rm -f "$copy/unbound.conf.d/root-auto-trust-anchor-file.conf"
       cat >>"$copy/unbound.conf" <<CONF
 server:
-  interface: 127.0.0.1
+  interface: $address
   port: 53
   do-ip6: no
   chroot: ""
@@ -152,11 +179,29 @@ CONF
       # questions come from one.
       sed -i "s|\"/var/log/yadifa\"|\"$work/log\"|; s|\"/run/yadifa/yadifad.pid\"|\"$work/yadifad.pid\"|
         s|\"/var/lib/yadifa\"|\"$work/data\"|; s|\"/var/lib/yadifa/keys\"|\"$work/keys\"|; s|\"/var/lib/yadifa/xfr\"|\"$work/xfr\"|
-        /^ *user /d; /^ *group /d; s|listen  *0.0.0.0|listen 127.0.0.1|
+        /^ *user /d; /^ *group /d; s|listen  *0.0.0.0|listen $address|
         /^<rrl>/,/^<\/rrl>/ s|enabled  *true|enabled false|" "$copy/yadifad.conf"
       ;;
     gdnsd)
-      sed -i "s|^options => {|options => {\n  listen => [ 127.0.0.1 ]|" "$copy/config"
+      sed -i "s|^options => {|options => {\n  listen => [ $address ]|" "$copy/config"
+      ;;
+    # Resolvers keep their validation and recursion as shipped.
+    bind-resolver)
+      sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { $address; };|
+        s|directory \"/var/cache/bind\"|directory \"$work\"|; s|listen-on-v6 { any; };|listen-on-v6 { none; };|" "$copy/named.conf.options"
+      chown -R bind: "$work"
+      ;;
+    unbound-resolver)
+      sed -i "s|/run/unbound.ctl|$work/unbound.ctl|" "$copy/unbound.conf.d/remote-control.conf"
+      # The trust anchor where Debian's service would have put it.
+      cp /usr/share/dns/root.key "$work/root.key"
+      sed -i "s|/var/lib/unbound/root.key|$work/root.key|" "$copy/unbound.conf.d/root-auto-trust-anchor-file.conf"
+      printf 'server:\n  interface: %s\n  do-ip6: no\n  chroot: ""\n  username: ""\n  directory: "%s"\n  pidfile: "%s/unbound.pid"\n  use-syslog: no\n' \
+        "$address" "$work" "$work" >>"$copy/unbound.conf"
+      ;;
+    knot-resolver)
+      sed -i "s|'127.0.0.1'|'$address'|" "$copy/kresd.conf"
+      mkdir -p "$work/run"
       ;;
   esac
   # The control commands of the README reach this server and no other.
@@ -165,16 +210,22 @@ rndc() { command rndc -s 127.0.0.1 "\$@"; }
 nsd-control() { command nsd-control -c "$copy/nsd.conf" "\$@"; }
 knotc() { command knotc -c "$copy/knot.conf" "\$@"; }
 pdns_control() { command pdns_control --config-dir="$copy" "\$@"; }
+rec_control() { command rec_control --socket-dir="$work" "\$@"; }
 unbound-control() { command unbound-control -c "$copy/unbound.conf" "\$@"; }
 gdnsdctl() { command gdnsdctl -c "$copy" "\$@"; }
 # No service manager here: the test restarts the server itself.
-systemctl() { [[ \$1 == restart ]] && touch "$work/restart-asked" && kill "\$(cat "$work/server.pid")"; }
+systemctl() {
+  case \$1 in
+    restart) touch "$work/restart-asked" && kill "\$(cat "$work/server.pid")" ;;
+    reload) kill -HUP "\$(cat "$work/server.pid")" ;;
+  esac
+}
 CONF
 }
 
 # The README's recipe, run in the zones' folder as a user runs it.
 run_recipe() {  # SERVER ZONEDIR WORK
-  (cd "$2" && NS_ADDRESS=127.0.0.1 bash -euo pipefail -c "$(localized recipe "$1" "$2" "$3")")
+  (cd "$2" && NS_ADDRESS=${NS_ADDRESS:-$address} bash -euo pipefail -c "$(localized recipe "$1" "$2" "$3")")
 }
 
 # The README's reload commands.
@@ -191,10 +242,17 @@ server_command() {  # SERVER WORK
     unbound) echo "unbound -d -c $2/etc/unbound.conf" ;;
     yadifa) echo "yadifad -c $2/etc/yadifad.conf" ;;
     gdnsd) echo "gdnsd -c $2/etc start" ;;
+    bind-resolver) echo "named -g -u bind -c $2/etc/named.conf" ;;
+    unbound-resolver) echo "unbound -d -c $2/etc/unbound.conf" ;;
+    pdns-recursor) echo "pdns_recursor --config-dir=$2/etc --local-address=$address --socket-dir=$2 --daemon=no --disable-syslog" ;;
+    knot-resolver) echo "kresd -n -c $2/etc/kresd.conf $2/run" ;;
+    # No upstream: nothing but the zones is asked anywhere.
+    dnsmasq) echo "dnsmasq -k -C /etc/dnsmasq.conf -7 $2/etc,.dpkg-dist,.dpkg-old,.dpkg-new --listen-address=$address
+      --bind-interfaces --pid-file=$2/dnsmasq.pid --user=root --no-resolv --log-facility=-" ;;
   esac
 }
 
-ask() { dig @127.0.0.1 +short +norecurse +time=2 +tries=3 "$@"; }
+ask() { dig @$address +short +norecurse +time=2 +tries=3 "$@"; }
 
 # Lines of the server's log that speak of the files: warnings and errors.
 file_warnings() {  # LOG ZONEDIR
@@ -381,7 +439,8 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   kill -0 "$server_pid" 2>/dev/null || start_server "$server" "$work"
   rerun /C other.example.
   await_run C other.example. 60 || return 1
-  printf 'INCOMPLETE-ZONQUIST-20070118-IS-WRITING\n' | dd of="$zones/r192168.rev" conv=notrunc status=none
+  # The first line as a run killed mid-file left it (GUARD).
+  printf '%s\n' "$GUARD" | dd of="$zones/r192168.rev" conv=notrunc status=none
   reload
   after_failure guarded 4
   stop_server
@@ -411,7 +470,91 @@ readme_fact() {  # SERVER COLUMN
     cell = $(column + 1); gsub(/^ +| +$/, "", cell); print cell; exit }' "$readme"
 }
 
-if [[ ${1:-} == session || ${1:-} == lifecycle ]]; then
+# One answer against the one wanted, said as the test's lines say it.
+expect() {  # what, wanted, got
+  if [[ $2 == "$3" ]]; then echo "ok: $server: $1 -> $3"; else echo "FAIL: $server: $1: wanted '$2', got '$3'"; fi
+}
+r() { echo $((RANDOM % 256)); }
+
+# A question through the resolver, from loopback, as a client asks it.
+resolve() { dig -b 127.0.0.1 @10.53.0.2 +time=3 +tries=2 "$@"; }
+
+# Every question of a client to the resolver, for a /C run of DOMAIN; A is
+# a detailed address asked again after each rerun, whose old answer must not
+# come back from the cache.
+resolver_checks() {  # DOMAIN
+  local name=${A//./-}.$1 t
+  expect "PTR of $A" "$name" "$(resolve +short -x "$A")"
+  expect "A of $name" "$A" "$(resolve +short "$name" A)"
+  for t in "10.$(r).$(r).$(r)" "172.$((16 + RANDOM % 16)).$(r).$(r)"; do
+    expect "PTR of $t" "private.ip-address.$1" "$(resolve +short -x "$t")"
+  done
+  expect "a name not in the zone" NXDOMAIN "$(resolve "no-such-host.$1" A | sed -n 's/.*status: \([A-Z]*\).*/\1/p')"
+}
+
+# Switches the globals of this file to the authoritative server (NSD, at
+# 10.53.0.1) or to the resolver (10.53.0.2) of a resolver's lifecycle.
+as_auth() { server=nsd address=10.53.0.1 work=$base/nsd server_pid=$auth_pid launched=$auth_launched; }
+as_resolver() { server=$resolver address=10.53.0.2 work=$base/resolver server_pid=$res_pid launched=$res_launched; }
+keep_pids() { if [[ $server == nsd ]]; then auth_pid=$server_pid auth_launched=$launched; else res_pid=$server_pid res_launched=$launched; fi; }
+
+# A resolver in front of NSD, both by the README's blocks, its validation
+# as shipped: a /C run, then a /C rerun with another domain.
+resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
+  resolver=$1 base=$2 zonquist=$3 zones=$2/zones
+  local old
+  ip link set lo up
+  ip addr add 10.53.0.1/32 dev lo
+  ip addr add 10.53.0.2/32 dev lo
+  mkdir -p "$zones"
+  (cd "$zones" && "$zonquist" /C corp.internal. >/dev/null)
+  auth_pid= res_pid= auth_launched= res_launched=
+  trap 'as_auth; stop_server; as_resolver; stop_server' EXIT
+  as_auth
+  stock_config nsd "$zones" "$work"
+  run_recipe nsd "$zones" "$work"
+  start_server nsd "$work"
+  keep_pids
+  await_zones "$zones" 60 || return 1
+  as_resolver
+  stock_config "$resolver" "$zones" "$work"
+  NS_ADDRESS=10.53.0.1 run_recipe "$resolver" "$zones" "$work"
+  start_server "$resolver" "$work"
+  keep_pids
+  A="192.168.$(r).$(r)"
+  old=${A//./-}.corp.internal.
+  await_answer "$old" -x "$A" || return 1
+  echo "a: a /C run through $resolver"
+  resolver_checks corp.internal.
+
+  (cd "$zones" && "$zonquist" /C other.example. >/dev/null)
+  as_auth
+  reload
+  await_run C other.example. 60 || return 1
+  keep_pids
+  as_resolver
+  NS_ADDRESS=10.53.0.1 reload
+  keep_pids
+  # Once a name never asked before is answered anew, the first answer for A
+  # must be the new one: none from before comes back.
+  await_answer private.ip-address.other.example. -x "10.$(r).$(r).$(r)" || return 1
+  echo "b: a /C rerun with another domain through $resolver"
+  resolver_checks other.example.
+  expect "A of the old name $old" "" "$(resolve +short "$old" A | grep -v '^;' || true)"
+}
+
+# Until the resolver gives the answer; false after 30 seconds.
+await_answer() {  # WANTED QUESTION...
+  local wanted=$1 deadline=$(($(date +%s) + 30))
+  shift
+  until [[ $(resolve +short "$@" | head -1) == "$wanted" ]]; do
+    kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
+    (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within 30 s: $(resolve "$@" | grep status)"; return 1; }
+    sleep 0.2
+  done
+}
+
+if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle ]]; then
   export PATH=$PATH:/usr/sbin
   "$@"
 fi
