@@ -145,6 +145,10 @@ OutputFile OpenOutputFile(std::string_view name) {
   std::string interrupted = ErrorLine(file.name, "interrupted") + eol;
   // The only exception here is running out of memory.
   file.abandonedLine = ErrorLine(file.name, platform::ErrorText(platform::OutOfMemory)) + eol;
+  // Room for the file's record first: nothing may fail once it is emptied.
+  openedIdentities.reserve(openedIdentities.size() + 1);
+  openedNames.reserve(openedNames.size() + 1);
+  std::string recordedName = file.name;
   std::string identity;
   platform::ErrorCode e = platform::OpenForWriting(file.name, interrupted, openedIdentities, identity, file.handle);
   if (e == platform::AlreadyWritten) {
@@ -161,7 +165,7 @@ OutputFile OpenOutputFile(std::string_view name) {
   }
   if (recording && !identity.empty()) {
     openedIdentities.push_back(std::move(identity));
-    openedNames.push_back(file.name);
+    openedNames.push_back(std::move(recordedName));
   }
   file.open = true;
   return file;

@@ -291,7 +291,7 @@ await() {  # TIMEOUT WANTED QUESTION...
   until [[ $(ask "$@" | head -1) == "$wanted" ]]; do
     kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
     (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within $seconds s"; return 1; }
-    sleep 0.2
+    sleep 0.5
   done
 }
 
@@ -325,7 +325,7 @@ await_zones() {  # ZONEDIR TIMEOUT
   until all_zones_answer "$1"; do
     kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped:"; tail -15 "$work/server.log"; return 1; }
     (($(date +%s) < deadline)) || { echo "FAIL: $server: not every zone answers within $2 s:"; tail -15 "$work/server.log"; return 1; }
-    sleep 0.2
+    sleep 0.5
   done
 }
 
@@ -407,18 +407,18 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   run_recipe "$server" "$zones" "$work"
   start_server "$server" "$work"
   trap stop_server EXIT
-  await_zones "$zones" 60 || return 1
+  await_zones "$zones" 240 || return 1
   echo "a: first /C run loaded"
   RUN=C DOMAIN=lan.internal. source "$checks"
 
   rerun /B lan.internal.
-  await_run B lan.internal. 60 || return 1
-  await 60 172.16.0.0 172-16-0-0.lan.internal. A || return 1
+  await_run B lan.internal. 240 || return 1
+  await 240 172.16.0.0 172-16-0-0.lan.internal. A || return 1
   echo "b: /B rerun with the same domain"
   RUN=B DOMAIN=lan.internal. source "$checks"
 
   rerun /C other.example.
-  await_run C other.example. 60 || return 1
+  await_run C other.example. 240 || return 1
   echo "c: /C rerun with another domain"
   RUN=C DOMAIN=other.example. source "$checks"
   local gone
@@ -438,7 +438,7 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
 
   kill -0 "$server_pid" 2>/dev/null || start_server "$server" "$work"
   rerun /C other.example.
-  await_run C other.example. 60 || return 1
+  await_run C other.example. 240 || return 1
   # The first line as a run killed mid-file left it (GUARD).
   printf '%s\n' "$GUARD" | dd of="$zones/r192168.rev" conv=notrunc status=none
   reload
@@ -450,17 +450,24 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
 # What the server serves for 168.192.in-addr.arpa. after a failed run
 # left its file as STATE and the reload ran; checked against the README.
 after_failure() {  # STATE COLUMN
-  local after
-  sleep 3
-  if ! kill -0 "$server_pid" 2>/dev/null; then
-    after=stops
-  elif [[ $(serial_of 168.192.in-addr.arpa.) == 1 && $(ask -x 192.168.0.0) == 192-168-0-0.other.example. ]]; then
-    after=keeps
-  else
-    after=drops
-  fi
+  local after wanted tries=1
+  wanted=$(readme_fact "$server" "$2" | awk '{ sub(/[^a-z]+$/, "", $1); print $1 }')
+  # A reload that drops the zone may come late on a busy machine: up to
+  # half a minute for it; three seconds for one that keeps it.
+  [[ $wanted == keeps ]] || tries=10
+  for ((; tries > 0; tries--)); do
+    sleep 3
+    if ! kill -0 "$server_pid" 2>/dev/null; then
+      after=stops
+    elif [[ $(serial_of 168.192.in-addr.arpa.) == 1 && $(ask -x 192.168.0.0) == 192-168-0-0.other.example. ]]; then
+      after=keeps
+    else
+      after=drops
+    fi
+    [[ $after != "$wanted" ]] || break
+  done
   echo "d: a file left $1, then the reload: $server $after the zone"
-  expect "a file left $1" "$(readme_fact "$server" "$2" | awk '{ sub(/[^a-z]+$/, "", $1); print $1 }')" "$after"
+  expect "a file left $1" "$wanted" "$after"
 }
 
 # A cell of the README's table of what each server does: column 2 is the
@@ -515,7 +522,7 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   run_recipe nsd "$zones" "$work"
   start_server nsd "$work"
   keep_pids
-  await_zones "$zones" 60 || return 1
+  await_zones "$zones" 240 || return 1
   as_resolver
   stock_config "$resolver" "$zones" "$work"
   NS_ADDRESS=10.53.0.1 run_recipe "$resolver" "$zones" "$work"
@@ -530,7 +537,7 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   (cd "$zones" && "$zonquist" /C other.example. >/dev/null)
   as_auth
   reload
-  await_run C other.example. 60 || return 1
+  await_run C other.example. 240 || return 1
   keep_pids
   as_resolver
   NS_ADDRESS=10.53.0.1 reload
@@ -543,14 +550,14 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   expect "A of the old name $old" "" "$(resolve +short "$old" A | grep -v '^;' || true)"
 }
 
-# Until the resolver gives the answer; false after 30 seconds.
+# Until the resolver gives the answer; false after two minutes.
 await_answer() {  # WANTED QUESTION...
-  local wanted=$1 deadline=$(($(date +%s) + 30))
+  local wanted=$1 deadline=$(($(date +%s) + 120))
   shift
   until [[ $(resolve +short "$@" | head -1) == "$wanted" ]]; do
     kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
-    (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within 30 s: $(resolve "$@" | grep status)"; return 1; }
-    sleep 0.2
+    (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within 120 s: $(resolve "$@" | grep status)"; return 1; }
+    sleep 0.5
   done
 }
 
