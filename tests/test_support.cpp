@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -195,39 +197,34 @@ FileScan ScanLines(const std::string& path) {
   FileScan scan;
   std::ifstream in(path, std::ios::binary);
   std::vector<char> block(1 << 20);
-  std::string line;
-  bool afterCr = false;
-  auto endLine = [&] {
-    if (line.empty()) scan.wellFormed = false;
+  std::string pending;  // a line that runs on into the next block
+  auto endLine = [&](std::string_view line) {
+    if (crlf && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    else if (crlf) scan.wellFormed = false;
+    if (line.empty() || line.find('\r') != std::string_view::npos) scan.wellFormed = false;
     ++scan.lines;
-    if (scan.first.size() < 5) scan.first.push_back(line);
-    scan.last.swap(line);
-    line.clear();
+    if (scan.first.size() < 5) scan.first.emplace_back(line);
+    scan.last.assign(line);
   };
   while (in) {
     in.read(block.data(), static_cast<std::streamsize>(block.size()));
-    std::size_t n = static_cast<std::size_t>(in.gcount());
-    scan.bytes += n;
-    for (std::size_t i = 0; i < n; ++i) {
-      char c = block[i];
-      if (afterCr) {
-        afterCr = false;
-        if (c != '\n') scan.wellFormed = false;
-        endLine();
-        continue;
-      }
-      if (c == '\r') {
-        if (!crlf) scan.wellFormed = false;
-        afterCr = crlf;
-      } else if (c == '\n') {
-        if (crlf) scan.wellFormed = false;
-        endLine();
+    const char* p = block.data();
+    const char* end = p + in.gcount();
+    scan.bytes += static_cast<std::uint64_t>(end - p);
+    while (const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) {
+      std::string_view line(p, static_cast<std::size_t>(nl - p));
+      if (pending.empty()) {
+        endLine(line);
       } else {
-        line += c;
+        pending.append(line);
+        endLine(pending);
+        pending.clear();
       }
+      p = nl + 1;
     }
+    pending.append(p, static_cast<std::size_t>(end - p));
   }
-  if (afterCr || !line.empty()) scan.wellFormed = false;
+  if (!pending.empty()) scan.wellFormed = false;
   return scan;
 }
 
