@@ -145,12 +145,8 @@ else
   exit 1
 fi
 
-start "g++ build" gxx_build -DZONQUIST_WINDOWS_EXE="$windows_exe"
-[[ -z $windows_exe ]] || finish "Windows build (mingw-w64)"
-finish "g++ build"
-
-# The sanitizer build, then its tests, and the fuzzer, side by side with the
-# g++ build's tests; the servers mostly wait. Only the tests that run the
+# The sanitizer build, then its tests, side by side with the g++ build and
+# its tests, and the fuzzer once the g++ build is done. Only the tests that run the
 # sanitized code run again: the servers, the package and the Quick start see
 # the same files and binary as in the g++ pass, and Wine runs the Windows
 # build.
@@ -174,6 +170,10 @@ fuzz() {
 }
 steps+=("clang sanitizer build")
 start "clang sanitizer build and tests" sanitizer
+start "g++ build" gxx_build -DZONQUIST_WINDOWS_EXE="$windows_exe"
+[[ -z $windows_exe ]] || finish "Windows build (mingw-w64)"
+finish "g++ build"
+
 start "fuzzing for ${ZONQUIST_FUZZ_SECONDS:-30} s" fuzz
 start "g++ tests" ctest_in build -j6
 finish "g++ tests" show

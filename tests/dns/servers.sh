@@ -64,7 +64,7 @@ server_etc() {
     bind | bind-resolver) echo /etc/bind ;;
     pdns | pdns-recursor) echo /etc/powerdns ;;
     unbound-resolver) echo /etc/unbound ;;
-    dnsmasq) echo /etc/dnsmasq.d ;;
+    dnsmasq) echo /etc/dnsmasq.conf ;;  # a file: its copy is WORK/etc
     *) echo "/etc/$1" ;;
   esac
 }
@@ -247,7 +247,7 @@ server_command() {  # SERVER WORK
     pdns-recursor) echo "pdns_recursor --config-dir=$2/etc --local-address=$address --socket-dir=$2 --daemon=no --disable-syslog" ;;
     knot-resolver) echo "kresd -n -c $2/etc/kresd.conf $2/run" ;;
     # No upstream: nothing but the zones is asked anywhere.
-    dnsmasq) echo "dnsmasq -k -C /etc/dnsmasq.conf -7 $2/etc,.dpkg-dist,.dpkg-old,.dpkg-new --listen-address=$address
+    dnsmasq) echo "dnsmasq -k -C $2/etc -7 /etc/dnsmasq.d,.dpkg-dist,.dpkg-old,.dpkg-new --listen-address=$address
       --bind-interfaces --pid-file=$2/dnsmasq.pid --user=root --no-resolv --log-facility=-" ;;
   esac
 }
@@ -329,11 +329,22 @@ await_zones() {  # ZONEDIR TIMEOUT
   done
 }
 
+# The seconds since STARTED, the peak resident memory of the server or of
+# its largest child (NSD serves from children), and its warnings.
+say_loaded() {  # STARTED
+  local now hwm p
+  now=$(date +%s.%N)
+  hwm=$(for p in "$server_pid" $(pgrep -P "$server_pid"); do awk '/^VmHWM/ { print $2 }' "/proc/$p/status"; done 2>/dev/null |
+    sort -n | tail -1 | awk '{ printf "%.0f", $1 / 1024 }')
+  echo "loaded $server $(awk -v a="$1" -v b="$now" 'BEGIN { printf "%.1f", b - a }') s ${hwm:-?} MiB"
+  file_warnings "$work/server.log" "$zones" | sed "s/^/warning from $server: /"
+}
+
 # One load: stock configuration, recipe, start, every zone answering; then
 # CHECKS, or with EXPECT_REFUSED=1 no zone may answer.
 session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
   server=$1 zones=$2 work=$3
-  local timeout=$4 checks=${5:-} started now
+  local timeout=$4 checks=${5:-} started
   ip link set lo up
   stock_config "$server" "$zones" "$work"
   run_recipe "$server" "$zones" "$work"
@@ -356,14 +367,7 @@ session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
     return 0
   fi
   await_zones "$zones" "$timeout" || return 1
-  now=$(date +%s.%N)
-  # Peak resident memory of the server or of its largest child (NSD serves
-  # from children).
-  local hwm p
-  hwm=$(for p in "$server_pid" $(pgrep -P "$server_pid"); do awk '/^VmHWM/ { print $2 }' "/proc/$p/status"; done 2>/dev/null |
-    sort -n | tail -1 | awk '{ printf "%.0f", $1 / 1024 }')
-  echo "loaded $server $(awk -v a="$started" -v b="$now" 'BEGIN { printf "%.1f", b - a }') s ${hwm:-?} MiB"
-  file_warnings "$work/server.log" "$zones" | sed "s/^/warning from $server: /"
+  say_loaded "$started"
   if [[ -n $checks ]]; then
     # shellcheck disable=SC1090
     source "$checks"
@@ -405,9 +409,12 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   stock_config "$server" "$zones" "$work"
   (cd "$zones" && "$zonquist" /C lan.internal. >/dev/null)
   run_recipe "$server" "$zones" "$work"
+  local started
+  started=$(date +%s.%N)
   start_server "$server" "$work"
   trap stop_server EXIT
   await_zones "$zones" 240 || return 1
+  say_loaded "$started"
   echo "a: first /C run loaded"
   RUN=C DOMAIN=lan.internal. source "$checks"
 
