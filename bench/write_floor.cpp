@@ -30,8 +30,12 @@ int main(int argc, char** argv) {
       }
       left -= 40;
     }
+    // The rest of the first chunk, so that later writes are aligned as the
+    // tool's are.
+    std::size_t chunk = kChunk - 40;
     while (left > 0) {
-      std::size_t n = left < kChunk ? static_cast<std::size_t>(left) : kChunk;
+      std::size_t n = left < chunk ? static_cast<std::size_t>(left) : chunk;
+      chunk = kChunk;
       ssize_t w = write(fd, buffer.data(), n);
       if (w <= 0) {
         std::perror(argv[i]);

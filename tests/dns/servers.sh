@@ -5,7 +5,8 @@
 #   servers.sh session SERVER ZONEDIR WORK TIMEOUT [CHECKS]
 # inside `unshare -n`: starts SERVER, waits until every zone of BOOT.INC
 # answers, prints "loaded SERVER SECONDS MIB", sources CHECKS (which uses
-# `ask`), and stops the server by its pid.
+# `ask`), and stops the server by its pid. `lifecycle` and
+# `resolver_lifecycle` below run the same way.
 
 dns_servers=(bind nsd knot pdns unbound yadifa gdnsd)
 # Resolvers, each in front of an authoritative server.
@@ -93,8 +94,8 @@ localized() {  # KIND SERVER ZONEDIR WORK
 # The server's stock configuration, copied into WORK/etc, with what the
 # README tells a user to add, and with what a test must change to run beside
 # others: its files, pid file and control socket in WORK, loopback only, no
-# service user (the folders are the test's own), NOTIFY, recursion and
-# validation off.
+# service user (the folders are the test's own); for servers NOTIFY,
+# recursion and validation off.
 stock_config() {  # SERVER ZONEDIR WORK
   local server=$1 zones=$2 work=$3 etc copy file line
   etc=$(server_etc "$server")
