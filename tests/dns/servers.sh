@@ -284,12 +284,12 @@ stop_server() {
   server_pid= launched=
 }
 
-# Until the question gets the answer; false after TIMEOUT seconds or when
-# the server is gone.
+# Until the question gets the answer (asked with $asking, ask when unset);
+# false after TIMEOUT seconds or when the server is gone.
 await() {  # TIMEOUT WANTED QUESTION...
   local seconds=$1 deadline=$(($(date +%s) + $1)) wanted=$2
   shift 2
-  until [[ $(ask "$@" | head -1) == "$wanted" ]]; do
+  until [[ $(${asking:-ask} "$@" | head -1) == "$wanted" ]]; do
     kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
     (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within $seconds s"; return 1; }
     sleep 0.5
@@ -493,6 +493,7 @@ r() { echo $((RANDOM % 256)); }
 
 # A question through the resolver, from loopback, as a client asks it.
 resolve() { dig -b 127.0.0.1 @10.53.0.2 +time=3 +tries=2 "$@"; }
+resolve_short() { resolve +short "$@"; }
 
 # Every question of a client to the resolver, for a /C run of DOMAIN; A is
 # a detailed address asked again after each rerun, whose old answer must not
@@ -538,7 +539,7 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   keep_pids
   A="192.168.$(r).$(r)"
   old=${A//./-}.corp.internal.
-  await_answer "$old" -x "$A" || return 1
+  asking=resolve_short await 120 "$old" -x "$A" || return 1
   echo "a: a /C run through $resolver"
   resolver_checks corp.internal.
 
@@ -552,21 +553,10 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   keep_pids
   # Once a name never asked before is answered anew, the first answer for A
   # must be the new one: none from before comes back.
-  await_answer private.ip-address.other.example. -x "10.$(r).$(r).$(r)" || return 1
+  asking=resolve_short await 120 private.ip-address.other.example. -x "10.$(r).$(r).$(r)" || return 1
   echo "b: a /C rerun with another domain through $resolver"
   resolver_checks other.example.
   expect "A of the old name $old" "" "$(resolve +short "$old" A | grep -v '^;' || true)"
-}
-
-# Until the resolver gives the answer; false after two minutes.
-await_answer() {  # WANTED QUESTION...
-  local wanted=$1 deadline=$(($(date +%s) + 120))
-  shift
-  until [[ $(resolve +short "$@" | head -1) == "$wanted" ]]; do
-    kill -0 "$server_pid" 2>/dev/null || { echo "FAIL: $server stopped: $(tail -5 "$work/server.log" | tr '\n' ' ')"; return 1; }
-    (($(date +%s) < deadline)) || { echo "FAIL: $server: no '$wanted' for $* within 120 s: $(resolve "$@" | grep status)"; return 1; }
-    sleep 0.5
-  done
 }
 
 if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle ]]; then
