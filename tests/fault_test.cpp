@@ -100,6 +100,10 @@ struct Tally {
   int states = 0;
   int emptied = 0;
   int guarded = 0;
+  Tally& operator+=(const Tally& o) {
+    states += o.states, emptied += o.emptied, guarded += o.guarded;
+    return *this;
+  }
 };
 
 std::string ErrorLine(const std::string& name, const std::string& reason) {
@@ -483,9 +487,7 @@ TEST(WholeOrEmpty, InterruptionSweep) {
       row(i, tallies[0], ended[0]);
       other.join();
       for (int k = 0; k < 2; ++k) {
-        tally.states += tallies[k].states;
-        tally.emptied += tallies[k].emptied;
-        tally.guarded += tallies[k].guarded;
+        tally += tallies[k];
         killed += ended[k] == 1;
         caughtRows += ended[k] == 2;
       }

@@ -330,6 +330,15 @@ await_zones() {  # ZONEDIR TIMEOUT
   done
 }
 
+# The server from its stock configuration and the README's recipe;
+# started is the moment it was started.
+configure_and_start() {  # SERVER ZONEDIR WORK
+  stock_config "$@"
+  run_recipe "$@"
+  started=$(date +%s.%N)
+  start_server "$1" "$3"
+}
+
 # The seconds since STARTED, the peak resident memory of the server or of
 # its largest child (NSD serves from children), and its warnings.
 say_loaded() {  # STARTED
@@ -347,10 +356,7 @@ session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
   server=$1 zones=$2 work=$3
   local timeout=$4 checks=${5:-} started
   ip link set lo up
-  stock_config "$server" "$zones" "$work"
-  run_recipe "$server" "$zones" "$work"
-  started=$(date +%s.%N)
-  start_server "$server" "$work"
+  configure_and_start "$server" "$zones" "$work"
   trap stop_server EXIT
   if [[ ${EXPECT_REFUSED:-0} == 1 ]]; then
     # A guarded set loads in well under a second when whole; none of its
@@ -405,14 +411,10 @@ rerun() {  # ARGS...
 # /C run; a /B rerun; a /C rerun with another domain; a run that fails.
 lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   server=$1 zones=$2 work=$3 zonquist=$4
-  local checks=$5 status
+  local checks=$5 status started
   ip link set lo up
-  stock_config "$server" "$zones" "$work"
   (cd "$zones" && "$zonquist" /C lan.internal. >/dev/null)
-  run_recipe "$server" "$zones" "$work"
-  local started
-  started=$(date +%s.%N)
-  start_server "$server" "$work"
+  configure_and_start "$server" "$zones" "$work"
   trap stop_server EXIT
   await_zones "$zones" 240 || return 1
   say_loaded "$started"
@@ -500,10 +502,10 @@ resolve_short() { resolve +short "$@"; }
 # come back from the cache.
 resolver_checks() {  # DOMAIN
   local name=${A//./-}.$1 t
-  expect "PTR of $A" "$name" "$(resolve +short -x "$A")"
-  expect "A of $name" "$A" "$(resolve +short "$name" A)"
+  expect "PTR of $A" "$name" "$(resolve_short -x "$A")"
+  expect "A of $name" "$A" "$(resolve_short "$name" A)"
   for t in "10.$(r).$(r).$(r)" "172.$((16 + RANDOM % 16)).$(r).$(r)"; do
-    expect "PTR of $t" "private.ip-address.$1" "$(resolve +short -x "$t")"
+    expect "PTR of $t" "private.ip-address.$1" "$(resolve_short -x "$t")"
   done
   expect "a name not in the zone" NXDOMAIN "$(resolve "no-such-host.$1" A | sed -n 's/.*status: \([A-Z]*\).*/\1/p')"
 }
@@ -518,7 +520,7 @@ keep_pids() { if [[ $server == nsd ]]; then auth_pid=$server_pid auth_launched=$
 # as shipped: a /C run, then a /C rerun with another domain.
 resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   resolver=$1 base=$2 zonquist=$3 zones=$2/zones
-  local old
+  local old started
   ip link set lo up
   ip addr add 10.53.0.1/32 dev lo
   ip addr add 10.53.0.2/32 dev lo
@@ -527,15 +529,11 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   auth_pid= res_pid= auth_launched= res_launched=
   trap 'as_auth; stop_server; as_resolver; stop_server' EXIT
   as_auth
-  stock_config nsd "$zones" "$work"
-  run_recipe nsd "$zones" "$work"
-  start_server nsd "$work"
+  configure_and_start nsd "$zones" "$work"
   keep_pids
   await_zones "$zones" 240 || return 1
   as_resolver
-  stock_config "$resolver" "$zones" "$work"
-  NS_ADDRESS=10.53.0.1 run_recipe "$resolver" "$zones" "$work"
-  start_server "$resolver" "$work"
+  NS_ADDRESS=10.53.0.1 configure_and_start "$resolver" "$zones" "$work"
   keep_pids
   A="192.168.$(r).$(r)"
   old=${A//./-}.corp.internal.
@@ -556,7 +554,7 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   asking=resolve_short await 120 private.ip-address.other.example. -x "10.$(r).$(r).$(r)" || return 1
   echo "b: a /C rerun with another domain through $resolver"
   resolver_checks other.example.
-  expect "A of the old name $old" "" "$(resolve +short "$old" A | grep -v '^;' || true)"
+  expect "A of the old name $old" "" "$(resolve_short "$old" A | grep -v '^;' || true)"
 }
 
 if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle ]]; then
