@@ -180,12 +180,18 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
     }
     close(pipeFds[0]);
   }
-  if (options.signal != 0) {
-    usleep(static_cast<useconds_t>(options.signalAfter * 1e6));
-    kill(pid, options.signal);
-  }
   int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
+  bool ended = false;
+  if (options.signal != 0) {
+    // A busy machine can take seconds just to start a run.
+    for (int i = 0; i < 12000 && !options.signalOnceMade.empty() && !Exists(options.signalOnceMade); ++i) {
+      if ((ended = waitpid(pid, &wstatus, WNOHANG) == pid)) break;
+      usleep(10000);
+    }
+    if (!ended) usleep(static_cast<useconds_t>(options.signalAfter * 1e6));
+    if (!ended) kill(pid, options.signal);
+  }
+  if (!ended) waitpid(pid, &wstatus, 0);
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   if (options.output == StandardOutput::Captured) result.out = ReadFile(outPath);
   result.err = ReadFile(errPath);

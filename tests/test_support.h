@@ -115,6 +115,7 @@ struct RunOptions {
   std::vector<std::string> env;     // NAME=VALUE, added for the run
   int signal = 0;                   // sent this long after the start, when set
   double signalAfter = 0;           // seconds
+  std::string signalOnceMade;       // counted from when this path exists, when set
 };
 
 // Runs the binary under test with the given arguments in a folder; the

@@ -168,7 +168,8 @@ TEST_F(WindowsBuild, EndedMidRun) {
     unsetenv("ZONQUIST_TEST_TMP");
     RunOptions options;
     options.signal = c.signal;
-    options.signalAfter = 3;  // a full run takes several seconds under Wine
+    options.signalOnceMade = dir / "rfc1918.nam";
+    options.signalAfter = 1;  // a full run takes several seconds under Wine
     RunResult r = RunZonquistIn(dir.path(), {"lan.internal."}, options);
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.out.find("Done."), std::string::npos);
@@ -200,14 +201,15 @@ TEST_F(WindowsBuild, NothingWhereItDoesNotBelong) {
   ASSERT_EQ(symlink(dir.path().c_str(), link.c_str()), 0);
   RunResult second;
   {
-    // A full run takes several seconds under Wine; the second comes in the
-    // middle of it, through the link.
+    // The second comes through the link once the first has begun its files;
+    // the first is killed only when the second has ended.
     RunOptions first;
     first.signal = SIGKILL;
-    first.signalAfter = 6;
+    first.signalOnceMade = other / "second ended";
     std::thread running([&] { RunZonquistIn(dir.path(), {"lan.internal."}, first); });
-    usleep(2500000);
+    for (int i = 0; i < 6000 && !Exists(dir / "rfc1918.nam"); ++i) usleep(10000);
     second = RunZonquistIn(link, {"/C", "bbb.example."});
+    WriteFile(other / "second ended", "");
     running.join();
   }
   EXPECT_EQ(second.status, 2);
