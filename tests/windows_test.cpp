@@ -155,7 +155,7 @@ TEST_F(WindowsBuild, FileHeldOpenByAnotherProcessIsUntouched) {
 
 // A Ctrl+C reaches the console control handler through Wine: the open
 // files are emptied and named, and the run ends as interrupted. A run
-// killed outright leaves the file it was writing behind its guard line.
+// killed outright leaves the files it was writing behind their guard lines.
 TEST_F(WindowsBuild, EndedMidRun) {
   struct Case {
     int signal;
@@ -181,13 +181,14 @@ TEST_F(WindowsBuild, EndedMidRun) {
       stat((dir / name).c_str(), &st);
       if (st.st_size == 0) emptied.insert(name);
       if (start == "INCOMPLETE-ZONQUIST-20070118-IS-WRITING\r\n") guarded.insert(name);
-      if (st.st_size == 0) {
+      if (st.st_size == 0 && c.signal == SIGINT) {
         EXPECT_NE(r.err.find("Error: could not write " + name + ": interrupted\r\n"), std::string::npos) << name;
       }
     }
     // The forward zone is open all through the run.
     EXPECT_EQ((c.signal == SIGINT ? emptied : guarded).count("rfc1918.nam"), 1u) << r.err;
-    EXPECT_TRUE((c.signal == SIGINT ? guarded : emptied).empty());
+    // Killed outright, at most the file just made may not have its guard yet.
+    EXPECT_LE((c.signal == SIGINT ? guarded : emptied).size(), c.signal == SIGINT ? 0u : 1u);
   }
 }
 
