@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -182,14 +183,18 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
   }
   int wstatus = 0;
   bool ended = false;
+  auto exited = [&] { return ended || (ended = waitpid(pid, &wstatus, WNOHANG) == pid); };
   if (options.signal != 0) {
     // A busy machine can take seconds just to start a run.
-    for (int i = 0; i < 12000 && !options.signalOnceMade.empty() && !Exists(options.signalOnceMade); ++i) {
-      if ((ended = waitpid(pid, &wstatus, WNOHANG) == pid)) break;
+    for (int i = 0; i < 12000 && !options.signalOnceMade.empty() && !Exists(options.signalOnceMade) && !exited(); ++i)
       usleep(10000);
-    }
-    if (!ended) usleep(static_cast<useconds_t>(options.signalAfter * 1e6));
-    if (!ended) kill(pid, options.signal);
+    // A run that ends before its moment is not waited out.
+    using Clock = std::chrono::steady_clock;
+    const auto moment = Clock::now() + std::chrono::microseconds(static_cast<long long>(options.signalAfter * 1e6));
+    for (auto now = Clock::now(); now < moment && !exited(); now = Clock::now())
+      usleep(static_cast<useconds_t>(std::min<long long>(
+          10000, std::chrono::duration_cast<std::chrono::microseconds>(moment - now).count() + 1)));
+    if (!exited()) kill(pid, options.signal);
   }
   if (!ended) waitpid(pid, &wstatus, 0);
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
