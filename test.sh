@@ -5,7 +5,8 @@
 # in a network namespace of its own, and the packages), the tests that run
 # the tool in a clang build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and twenty seconds of fuzzing of the command
-# line (its coverage stops growing within five, nearly all its features within fifteen).
+# line (its coverage stops growing within five, nearly all its features
+# within fifteen).
 # Builds and passes overlap where they can; the last lines give each step's
 # time.
 #   ./test.sh --quick                  the g++ build and every test that needs no DNS
