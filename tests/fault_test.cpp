@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -45,22 +46,29 @@ long long SizeOf(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
+// Gigabytes are compared where they lie, mapped, not copied.
+struct Mapped {
+  void* data = MAP_FAILED;
+  std::size_t size;
+  Mapped(const std::string& path, long long bytes) : size(static_cast<std::size_t>(bytes)) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (fd >= 0) close(fd);
+  }
+  ~Mapped() {
+    if (data != MAP_FAILED) munmap(data, size);
+  }
+};
 // Whether a's bytes from `from` on equal b's from the same offset, for all
 // of a when prefix is set, else for all of both.
 bool SameBytesFrom(const std::string& a, const std::string& b, long long from, bool prefix) {
   long long sa = SizeOf(a), sb = SizeOf(b);
   if (sa < 0 || sb < 0 || (prefix ? sa > sb : sa != sb)) return false;
-  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
-  x.seekg(from);
-  y.seekg(from);
-  std::vector<char> p(1 << 20), q(1 << 20);
-  while (x) {
-    x.read(p.data(), static_cast<std::streamsize>(p.size()));
-    y.read(q.data(), x.gcount());
-    if (y.gcount() != x.gcount() || std::memcmp(p.data(), q.data(), static_cast<std::size_t>(x.gcount())) != 0)
-      return false;
-  }
-  return true;
+  if (sa <= from) return true;
+  Mapped x(a, sa), y(b, sa);
+  return x.data != MAP_FAILED && y.data != MAP_FAILED &&
+         std::memcmp(static_cast<char*>(x.data) + from, static_cast<char*>(y.data) + from,
+                     static_cast<std::size_t>(sa - from)) == 0;
 }
 bool SameBytes(const std::string& a, const std::string& b) { return SameBytesFrom(a, b, 0, false); }
 
