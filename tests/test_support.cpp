@@ -185,15 +185,15 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
   bool ended = false;
   auto exited = [&] { return ended || (ended = waitpid(pid, &wstatus, WNOHANG) == pid); };
   if (options.signal != 0) {
-    // A busy machine can take seconds just to start a run.
-    for (int i = 0; i < 12000 && !options.signalOnceMade.empty() && !Exists(options.signalOnceMade) && !exited(); ++i)
-      usleep(10000);
-    // A run that ends before its moment is not waited out.
+    // Counted from the start, or from when the named file exists (a busy
+    // machine can take seconds to start a run); a run that ends first is
+    // not waited out.
     using Clock = std::chrono::steady_clock;
-    const auto moment = Clock::now() + std::chrono::microseconds(static_cast<long long>(options.signalAfter * 1e6));
-    for (auto now = Clock::now(); now < moment && !exited(); now = Clock::now())
-      usleep(static_cast<useconds_t>(std::min<long long>(
-          10000, std::chrono::duration_cast<std::chrono::microseconds>(moment - now).count() + 1)));
+    auto from = Clock::now();
+    for (int i = 0; i < 12000 && !options.signalOnceMade.empty() && !Exists(options.signalOnceMade) && !exited();
+         ++i, from = Clock::now())
+      usleep(10000);
+    while (!exited() && Clock::now() - from < std::chrono::duration<double>(options.signalAfter)) usleep(1000);
     if (!exited()) kill(pid, options.signal);
   }
   if (!ended) waitpid(pid, &wstatus, 0);

@@ -316,9 +316,11 @@ await_run() {  # RUN DOMAIN TIMEOUT
 
 serial_of() { ask SOA "$1" | awk '{ print $3 }'; }
 # Each zone of BOOT.INC that answers its SOA, and the serial, from one dig.
-serials() {  # ZONEDIR
+serials() {  # ZONEDIR [DIG OPTION]...
+  local zones=$1
+  shift
   # shellcheck disable=SC2046
-  dig @$address +norecurse +time=2 +tries=3 +noall +answer $(awk '/^PRIMARY/ { printf "%s SOA ", $2 }' "$1/BOOT.INC") |
+  dig @$address +norecurse +time=2 +tries=3 "$@" +noall +answer $(awk '/^PRIMARY/ { printf "%s SOA ", $2 }' "$zones/BOOT.INC") |
     awk '$4 == "SOA" { print $1, $7 }'
 }
 all_zones_answer() {  # ZONEDIR
@@ -370,12 +372,9 @@ session() {  # SERVER ZONEDIR WORK TIMEOUT [CHECKS]
   if [[ ${EXPECT_REFUSED:-0} == 1 ]]; then
     # A guarded set loads in well under a second when whole; none of its
     # zones may answer in five.
-    local served=0 end=$(($(date +%s) + 5)) zone questions
-    # Every zone's SOA in one dig.
-    questions=$(awk '/^PRIMARY/ { printf "%s SOA ", $2 }' "$zones/BOOT.INC")
+    local served=0 end=$(($(date +%s) + 5)) zone
     while (($(date +%s) < end)) && kill -0 "$server_pid" 2>/dev/null; do
-      # shellcheck disable=SC2086
-      zone=$(dig @127.0.0.1 +norecurse +time=1 +tries=1 +noall +answer $questions | awk '$4 == "SOA" && $7 == 1 { print $1; exit }')
+      zone=$(serials "$zones" +time=1 +tries=1 | awk '$2 == 1 { print $1; exit }')
       [[ -z $zone ]] || { served=1; echo "FAIL: $server serves the guarded zone $zone"; break; }
       sleep 0.5
     done
