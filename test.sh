@@ -9,6 +9,8 @@
 # within fifteen).
 # Builds and passes overlap where they can; the last lines give each step's
 # time.
+# Packages installed here start no service, now or at the next boot; what
+# the machine already runs is never touched. A failed step ends the others.
 #   ./test.sh --quick                  the g++ build and every test that needs no DNS
 #                                      server, Wine, package or sanitizer build
 #   ZONQUIST_SKIP_MISSING=1 ./test.sh  installs nothing; what is missing is skipped, and said
@@ -24,7 +26,11 @@ logs=$PWD/build-logs
 rm -rf "$logs"
 mkdir -p "$logs"
 
-# Steps run in the background, each with its log and time in build-logs/.
+# Steps run in the background, each with its log and time in build-logs/,
+# in a process group of its own so that a failure can end the others with
+# all their children. A step's function runs with errexit in force: it is
+# never called where bash would turn errexit off (after ||, &&, if).
+set -m
 declare -A step_pid
 steps=()
 start() {  # NAME COMMAND...
@@ -33,10 +39,8 @@ start() {  # NAME COMMAND...
   steps+=("$name")
   (
     begun=$SECONDS
-    status=0
-    "$@" >"$logs/$name.log" 2>&1 || status=$?
-    echo "$((SECONDS - begun))" >"$logs/$name.time"
-    exit $status
+    trap 'echo "$((SECONDS - begun))" >"$logs/$name.time"' EXIT
+    "$@" >"$logs/$name.log" 2>&1 </dev/null
   ) &
   step_pid[$name]=$!
 }
@@ -46,58 +50,144 @@ times() {
   for name in "${steps[@]}"; do printf '  %-34s %5s s\n' "$name" "$(cat "$logs/$name.time" 2>/dev/null || echo '-')"; done
   printf '  %-34s %5s s\n' "all" "$((SECONDS - started))"
 }
+# Ends every step still running, and all that each started.
+stop_steps() {
+  local name pid
+  for name in "${!step_pid[@]}"; do
+    pid=${step_pid[$name]}
+    kill -0 "$pid" 2>/dev/null || continue
+    kill -TERM -- "-$pid" 2>/dev/null || true
+    echo "== ended the step still running: $name"
+  done
+  for name in "${!step_pid[@]}"; do wait "${step_pid[$name]}" 2>/dev/null || true; done
+}
 # Waits for a step; shows its log when asked to, or when it failed.
 finish() {  # NAME [show]
   local status=0
   wait "${step_pid[$1]}" || status=$?
+  unset "step_pid[$1]"
   if [[ ${2:-} == show || $status != 0 ]]; then
     echo "== $1"
     cat "$logs/$1.log"
   fi
   if ((status != 0)); then
     echo "== $1 failed (exit status $status)"
+    stop_steps
     times
     exit "$status"
   fi
 }
-step() { start "$@" && finish "$1" show; }
+step() {
+  start "$@"
+  finish "$1" show
+}
+cleanups=()
+on_exit() {
+  local c
+  stop_steps
+  for c in "${cleanups[@]}"; do eval "$c" || true; done
+}
+trap on_exit EXIT
+trap 'echo "== interrupted"; exit 130' INT TERM HUP
 
-packages=(cmake g++ clang make libgtest-dev libbenchmark-dev)
-servers=()
+packages=(cmake g++ clang make libgtest-dev libbenchmark-dev procps)
 if ((!quick)); then
   packages+=(bind9 bind9-utils bind9-dnsutils nsd knot knot-dnsutils knot-dnssecutils pdns-server pdns-backend-bind
     unbound yadifa gdnsd pdns-recursor knot-resolver dnsmasq apparmor
     g++-mingw-w64-x86-64 wine64 util-linux iproute2 time man-db dpkg-dev strace lintian)
-  # The sanitizers' runtime is a package of its own on Debian 12.
-  clang_major=$(clang++ --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -1)
-  packages+=("libclang-rt-${clang_major:-14}-dev")
-  servers=(named nsd knotd pdns_server unbound yadifad gdnsd pdns_recursor kresd dnsmasq)
 else
   packages+=(util-linux strace)
 fi
+# The sanitizers' runtime is a package of its own on Debian 12, named after
+# clang's major version: from the clang there is, or from the one that the
+# package lists would install (known only once they are updated).
+clang_major() {
+  if command -v clang++ >/dev/null; then
+    clang++ --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -1
+  else
+    apt-cache depends clang 2>/dev/null | sed -n 's/.*Depends: clang-\([0-9]*\)$/\1/p' | head -1
+  fi
+}
+runtime=
+if ((!quick)); then
+  runtime=$(clang_major || true)
+  [[ -z $runtime ]] || packages+=("libclang-rt-$runtime-dev")
+fi
 
-install_packages() {
-  local sudo= p s pid available=()
-  ((EUID == 0)) || sudo=sudo
+sudo=
+if ((EUID != 0)); then sudo=sudo; fi
+# Packages never start their services while test.sh installs them (the
+# tests start their own servers, each in a namespace of its own); a
+# policy-rc.d of the machine's own is put back afterwards.
+policy=/usr/sbin/policy-rc.d
+refuse_service_starts() {
+  [[ ! -e $policy ]] || $sudo mv "$policy" "$policy.zonquist-saved"
+  printf '#!/bin/sh\n# zonquist test.sh: no service starts while it installs\nexit 101\n' | $sudo tee "$policy" >/dev/null
+  $sudo chmod 755 "$policy"
+  cleanups+=(allow_service_starts)
+}
+allow_service_starts() {
+  if [[ -e $policy.zonquist-saved ]]; then
+    $sudo mv "$policy.zonquist-saved" "$policy"
+  elif grep -q '^# zonquist test.sh' "$policy" 2>/dev/null; then
+    $sudo rm -f "$policy"
+  fi
+}
+install_packages() {  # PACKAGE...
+  local p wanted=() unknown=() units=()
   export DEBIAN_FRONTEND=noninteractive
   $sudo apt-get update -q
-  # Only what this distribution has: the runtime package's name varies.
-  for p in "$@"; do apt-cache show "$p" >/dev/null 2>&1 && available+=("$p"); done
-  $sudo apt-get install -y -q "${available[@]}"
-  # A server package may start its own service; the tests start their own.
-  for s in "${servers[@]}"; do
-    for pid in $(pidof "$s" 2>/dev/null); do $sudo kill "$pid" 2>/dev/null || true; done
+  if ((!quick)) && [[ -z $runtime ]]; then
+    runtime=$(clang_major)
+    set -- "$@" "libclang-rt-$runtime-dev"
+  fi
+  for p in "$@"; do
+    if apt-cache show "$p" >/dev/null 2>&1; then
+      wanted+=("$p")
+    elif [[ $p != "libclang-rt-$runtime-dev" ]]; then  # elsewhere the runtime comes with clang itself
+      unknown+=("$p")
+    fi
   done
+  if ((${#unknown[@]})); then
+    echo "not in this system's package lists: ${unknown[*]} (ZONQUIST_SKIP_MISSING=1 skips what needs them)"
+    return 1
+  fi
+  if ! $sudo apt-get install -y -q "${wanted[@]}"; then
+    echo "apt-get could not install: ${wanted[*]}"
+    return 1
+  fi
+  # Nor at the next boot: the services these packages enabled are disabled
+  # again; those of packages that were there before are left as they were.
+  if command -v systemctl >/dev/null && [[ -d /run/systemd/system ]]; then
+    for p in "${wanted[@]}"; do
+      units+=($(dpkg -L "$p" 2>/dev/null | sed -n 's|^/lib/systemd/system/\([^/@]*\.service\)$|\1|p'))
+    done
+    for p in "${units[@]}"; do
+      if systemctl is-enabled --quiet "$p" 2>/dev/null; then
+        $sudo systemctl disable --quiet "$p"
+        echo "disabled $p, which the install enabled"
+      fi
+    done
+  fi
 }
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})) && [[ $skip_missing != 1 ]]; then
+  if ((EUID != 0)) && ! command -v sudo >/dev/null; then
+    echo "== installing ${missing[*]} needs root or sudo (ZONQUIST_SKIP_MISSING=1 installs nothing)" >&2
+    exit 1
+  fi
+  refuse_service_starts
   step "installing ${#missing[@]} packages" install_packages "${missing[@]}"
+  allow_service_starts
 elif ((${#missing[@]})); then
   echo "== not installed, so their tests are skipped: ${missing[*]}"
 fi
+for tool in cmake ctest c++; do
+  command -v $tool >/dev/null || { echo "== nothing can be built without $tool: install cmake and g++" >&2; exit 1; }
+done
 
 # Why each skipped test skipped, from ctest's log.
 skip_reasons() {
@@ -108,7 +198,7 @@ skip_reasons() {
 ctest_in() {  # BUILD_DIR CTEST_ARGS...
   local status=0
   ctest --test-dir "$@" --output-on-failure || status=$?
-  skip_reasons "$1"
+  [[ ! -e $1/Testing/Temporary/LastTest.log ]] || skip_reasons "$1"
   return $status
 }
 gxx_build() {  # CMAKE_ARGS...
@@ -135,10 +225,10 @@ if command -v x86_64-w64-mingw32-g++-win32 >/dev/null && [[ -x $wine ]]; then
     cmake -S . -B build-windows --toolchain cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release -DZONQUIST_WERROR=ON
     cmake --build build-windows -j"$jobs"
     mkdir -p build
-    "$wine" wineboot -i >/dev/null 2>&1 || true
+    "$wine" wineboot -i >/dev/null 2>&1
   }
   start "Windows build (mingw-w64)" windows_build
-  trap '/usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
+  cleanups+=("/usr/lib/wine/wineserver64 -k 2>/dev/null")
 elif [[ $skip_missing == 1 ]]; then
   echo "== Windows build skipped: install g++-mingw-w64-x86-64 and wine64"
 else
@@ -159,26 +249,44 @@ sanitizer() {
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest_in build-asan -j"$jobs" -E 'DnsServers|Resolvers|AppArmor|Wine|WindowsBuild|Package|QuickStart'
 }
+# A crash fails the step and names the input that made it, kept in
+# build-logs/.
 fuzz() {
   CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZONQUIST_FUZZ=ON -DZONQUIST_TESTS=OFF -DZONQUIST_WERROR=ON
   cmake --build build-fuzz -j"$jobs" --target fuzz_command_line
-  local corpus
+  local corpus status=0
   corpus=$(mktemp -d)
   build-fuzz/fuzz_command_line -max_total_time="${ZONQUIST_FUZZ_SECONDS:-20}" -print_final_stats=1 \
-    "$corpus" tests/fuzz_seeds 2>&1 | tail -4
+    -artifact_prefix="$logs/fuzz-" "$corpus" tests/fuzz_seeds >"$logs/fuzzer.out" 2>&1 || status=$?
   rm -rf "$corpus"
+  if ((status)); then
+    tail -40 "$logs/fuzzer.out"
+    echo "fuzzing failed (exit status $status); the input: $(ls "$logs"/fuzz-* 2>/dev/null | tr '\n' ' ')"
+    return "$status"
+  fi
+  tail -4 "$logs/fuzzer.out"
   echo "fuzzing: no crash"
 }
-steps+=("clang sanitizer build")
-start "clang sanitizer build and tests" sanitizer
+fuzzing="fuzzing for ${ZONQUIST_FUZZ_SECONDS:-20} s"
+clang=1
+if ! command -v clang++ >/dev/null; then
+  clang=0
+  echo "== the sanitizer build and fuzzing skipped: install clang and libclang-rt-dev"
+fi
+if ((clang)); then
+  steps+=("clang sanitizer build")
+  start "clang sanitizer build and tests" sanitizer
+fi
 start "g++ build" gxx_build -DZONQUIST_WINDOWS_EXE="$windows_exe"
 [[ -z $windows_exe ]] || finish "Windows build (mingw-w64)"
 finish "g++ build"
 
-start "fuzzing for ${ZONQUIST_FUZZ_SECONDS:-20} s" fuzz
+((!clang)) || start "$fuzzing" fuzz
 start "g++ tests" ctest_in build -j6
 finish "g++ tests" show
-finish "clang sanitizer build and tests" show
-finish "fuzzing for ${ZONQUIST_FUZZ_SECONDS:-20} s" show
+if ((clang)); then
+  finish "clang sanitizer build and tests" show
+  finish "$fuzzing" show
+fi
 times
 echo "== every test passed in $((SECONDS - started)) s"
