@@ -23,6 +23,8 @@ struct Case {
   std::vector<std::string> lines;
   std::string classes;  // when generating
   std::string domain;   // when generating
+  std::uint32_t serial = 1;
+  std::int64_t ttl = -1;
 };
 
 void Check(const Case& c) {
@@ -33,6 +35,8 @@ void Check(const Case& c) {
   if (c.action == Action::Generate) {
     EXPECT_EQ(d.detailClasses, c.classes) << "[" << c.tail << "]";
     EXPECT_EQ(d.privateDomain, c.domain) << "[" << c.tail << "]";
+    EXPECT_EQ(d.options.serial, c.serial) << "[" << c.tail << "]";
+    EXPECT_EQ(d.options.ttl, c.ttl) << "[" << c.tail << "]";
   }
 }
 
@@ -60,6 +64,47 @@ TEST(DecideCommand, EdgeTable) {
       {"/", Action::Reject, {kBadSwitch}, "", ""},
   };
   for (const Case& c : cases) Check(c);
+}
+
+// Options anywhere, with their value as the next word or after "=";
+// what is left is scanned as before.
+TEST(DecideCommand, Options) {
+  const std::string s5 = " + Serial 5 in every zone", t300 = " + TTL 300 on every record";
+  auto bad = [](const std::string& what) { return std::vector<std::string>{"Error: " + what}; };
+  const std::string serialRange = "--serial takes a number from 1 to 4294967295 or unixtime, not ";
+  const std::string ttlRange = "--ttl takes a number of seconds from 0 to 2147483647, not ";
+  const Case cases[] = {
+      {"/C lan.internal. --serial 5 --ttl=300", Action::Generate, {kLineC, s5, t300}, "C", "lan.internal.", 5, 300},
+      {"--ttl 300 --serial=5 /c  lan.internal.", Action::Generate, {kLineC, t300, s5}, "C", "lan.internal.", 5, 300},
+      {"lan.internal. --serial 4294967295 --ttl 0", Action::Generate,
+       {" + Serial 4294967295 in every zone", " + TTL 0 on every record"}, "ABC", "lan.internal.", 4294967295u, 0},
+      {"--ttl 300 lan.internal. --ttl=300", Action::Generate, {t300}, "ABC", "lan.internal.", 1, 300},
+      {"/A --ttl 2147483647 /C lan.internal.", Action::Generate, {kLineA, kLineC, " + TTL 2147483647 on every record"},
+       "C", "lan.internal.", 1, 2147483647},
+      {"lan --ttl 300 .internal.", Action::Reject, {Rejected("lan .internal.")}, "", ""},
+      {"/X --ttl 300 lan.internal.", Action::Reject, {kBadSwitch}, "", ""},
+      {"--serial 0 lan.internal.", Action::Reject, bad(serialRange + "\"0\""), "", ""},
+      {"--serial 4294967296 lan.internal.", Action::Reject, bad(serialRange + "\"4294967296\""), "", ""},
+      {"--serial soon lan.internal.", Action::Reject, bad(serialRange + "\"soon\""), "", ""},
+      {"--serial=007 lan.internal.", Action::Reject, bad(serialRange + "\"007\""), "", ""},
+      {"--serial= lan.internal.", Action::Reject, bad(serialRange + "\"\""), "", ""},
+      {"--serial +5 lan.internal.", Action::Reject, bad(serialRange + "\"+5\""), "", ""},
+      {"--ttl -1 lan.internal.", Action::Reject, bad(ttlRange + "\"-1\""), "", ""},
+      {"--ttl 1h lan.internal.", Action::Reject, bad(ttlRange + "\"1h\""), "", ""},
+      {"--ttl 2147483648 lan.internal.", Action::Reject, bad(ttlRange + "\"2147483648\""), "", ""},
+      {"--ttl=\x1b[2J lan.internal.", Action::Reject, bad(ttlRange + "\"?[2J\""), "", ""},
+      {"--serial 5 --serial=6 lan.internal.", Action::Reject, bad("--serial given twice, as \"5\" and \"6\""), "", ""},
+      {"lan.internal. --serial", Action::Reject, bad("--serial needs a value"), "", ""},
+      {"lan.internal. --ttl   ", Action::Reject, bad("--ttl needs a value"), "", ""},
+      {"--frobnicate lan.internal.", Action::Reject, bad("unknown option --frobnicate"), "", ""},
+      {"/C --frobnicate=3 lan.internal.", Action::Reject, bad("unknown option --frobnicate"), "", ""},
+      {"--serial unixtime lan.internal.", Action::Reject,
+       bad("--serial unixtime: the clock reads 0, not a serial from 1 to 4294967295"), "", ""},
+  };
+  for (const Case& c : cases) Check(c);
+  CommandDecision now = DecideCommand("--serial unixtime lan.internal.", 1796700000);
+  EXPECT_EQ(now.options.serial, 1796700000u);
+  EXPECT_EQ(now.lines, std::vector<std::string>{" + Serial 1796700000 in every zone"});
 }
 
 // Mend: only a blank after a switch goes with it.

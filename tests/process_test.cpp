@@ -37,6 +37,10 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
       {{"lan"}, {kBanner, "Error: The domain name \"lan" + notFqdn}, 1},
       {{"lan", ".internal."}, {kBanner, "Error: The domain name \"lan .internal." + notFqdn}, 1},
       {{"."}, {kBanner, "Error: The domain name \"." + notFqdn}, 1},
+      {{"--serial", "0", "/C", "lan.internal."},
+       {kBanner, "Error: --serial takes a number from 1 to 4294967295 or unixtime, not \"0\""}, 1},
+      {{"lan.internal.", "--ttl=1h"}, {kBanner, "Error: --ttl takes a number of seconds from 0 to 2147483647, not \"1h\""}, 1},
+      {{"--hosts/x", "lan.internal."}, {kBanner, "Error: unknown option --hosts/x"}, 1},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -78,6 +82,22 @@ TEST(Process, ClassSwitchRuns) {
     EXPECT_EQ(r.status, 0);
     ExpectRunFiles(dir.path(), c.classes);
   }
+}
+
+// The options reach every zone file's header, and only the header.
+TEST(Process, SerialAndTtlRun) {
+  TempDir dir;
+  RunResult r = RunZonquistIn(dir.path(), {"--serial=9", "/C", "lan.internal.", "--ttl", "60"});
+  std::vector<std::string> transcript = RunTranscript("C");
+  transcript.insert(transcript.begin() + 2, {" + Serial 9 in every zone", " + TTL 60 on every record"});
+  EXPECT_EQ(r.out, JoinLines(transcript));
+  EXPECT_EQ(r.status, 0);
+  const std::string header = JoinLines({"; Created by Talvenor Zonquist 20070118", "$TTL 60",
+                                        "@ IN SOA ns.lan.internal. postmaster.lan.internal. 9 86400 3600 604800 86400",
+                                        " IN NS ns.lan.internal."});
+  for (const std::string name : {"rfc1918.nam", "r192168.rev", "r10.rev"})
+    EXPECT_EQ(ReadFile(dir / name).substr(0, header.size()), header) << name;
+  EXPECT_EQ(ReadFile(dir / "r10.rev"), header + JoinLines({"* IN PTR private.ip-address.lan.internal."}));
 }
 
 TEST(Process, ClassBForwardRunCrossesEachSlash16) {

@@ -55,6 +55,33 @@ TEST_F(ZoneFiles, WildcardReverseZone) {
   EXPECT_EQ(ReadFile("r10.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
 }
 
+// The serial in every SOA, and $TTL right after the first line.
+TEST_F(ZoneFiles, HeaderOptions) {
+  const struct {
+    std::uint32_t serial;
+    std::int64_t ttl;
+    std::string header;
+  } cases[] = {
+      {1, -1, kHeader},
+      {4294967295u, 0, Native("; Created by Talvenor Zonquist 20070118\n$TTL 0\n"
+                              "@ IN SOA ns.lan.internal. postmaster.lan.internal. 4294967295 86400 3600 604800 86400\n"
+                              " IN NS ns.lan.internal.\n")},
+      {7, 2147483647, Native("; Created by Talvenor Zonquist 20070118\n$TTL 2147483647\n"
+                             "@ IN SOA ns.lan.internal. postmaster.lan.internal. 7 86400 3600 604800 86400\n"
+                             " IN NS ns.lan.internal.\n")},
+  };
+  for (const auto& c : cases) {
+    ZoneSerial = c.serial;
+    ZoneTtl = c.ttl;
+    testing::internal::CaptureStdout();
+    WriteWildcardReverseZone("r10.rev");
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ReadFile("r10.rev"), c.header + Native("* IN PTR private.ip-address.lan.internal.\n")) << c.serial;
+  }
+  ZoneSerial = 1;
+  ZoneTtl = -1;
+}
+
 TEST_F(ZoneFiles, BootIncludeLines) {
   PrivateDomain = "a-very-long-name.example.corp.";
   WriteFile("BOOT.INC", std::string(5000, 'o'));

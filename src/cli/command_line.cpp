@@ -7,7 +7,7 @@
 #include "output/platform.h"
 #include "zones/shared_state.h"
 
-const std::array<std::string_view, 17> UsageText = {
+const std::array<std::string_view, 22> UsageText = {
     "This tool creates all of the DNS files required to fully host",
     "a complete reverse DNS for all of the RFC1918 private IP address",
     "blocks.",
@@ -25,6 +25,11 @@ const std::array<std::string_view, 17> UsageText = {
     "  /C = detail for 192.168.0.0/16",
     "",
     "Please read the enclosed documentation.",
+    "",
+    "Options, anywhere on the line, as --name VALUE or --name=VALUE:",
+    "  --serial N         every zone's SOA serial, 1 to 4294967295 (default 1)",
+    "  --serial unixtime  the run's start in seconds since 1970 (UTC)",
+    "  --ttl N            the TTL of every record, 0 to 2147483647 seconds",
 };
 
 void PrintUsage() {
@@ -132,23 +137,138 @@ SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) 
   return scan;
 }
 
+namespace {
+
+// Control bytes shown as they are could drive the user's terminal; C1
+// bytes too (0x9b is an 8-bit CSI).
+std::string Shown(std::string_view text) {
+  std::string shown;
+  for (char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    shown += b < 32 || (b >= 127 && b < 160) ? '?' : c;
+  }
+  return shown;
+}
+
+// Decimal digits only, no sign and no leading zero, at most `largest`.
+std::optional<std::int64_t> WholeNumber(std::string_view text, std::int64_t largest) {
+  if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
+  std::int64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > largest) return std::nullopt;
+  return n;
+}
+
+constexpr std::int64_t kLargestSerial = 4294967295;  // RFC 1982's 32 bits
+constexpr std::int64_t kLargestTtl = 2147483647;     // RFC 2181
+
+// One option's value read into the options, or the error line.
+using OptionReader = std::optional<std::string> (*)(std::string_view value, std::int64_t runStart, ZoneOptions&);
+
+std::optional<std::string> ReadSerial(std::string_view value, std::int64_t runStart, ZoneOptions& options) {
+  std::optional<std::int64_t> n = WholeNumber(value, kLargestSerial);
+  if (value == "unixtime") {
+    if (runStart < 1 || runStart > kLargestSerial)
+      return "Error: --serial unixtime: the clock reads " + std::to_string(runStart) +
+             ", not a serial from 1 to 4294967295";
+    n = runStart;
+  }
+  if (!n || *n == 0)
+    return "Error: --serial takes a number from 1 to 4294967295 or unixtime, not \"" + Shown(value) + "\"";
+  options.serial = static_cast<std::uint32_t>(*n);
+  options.lines.push_back(" + Serial " + std::to_string(*n) + " in every zone");
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadTtl(std::string_view value, std::int64_t, ZoneOptions& options) {
+  std::optional<std::int64_t> n = WholeNumber(value, kLargestTtl);
+  if (!n) return "Error: --ttl takes a number of seconds from 0 to 2147483647, not \"" + Shown(value) + "\"";
+  options.ttl = *n;
+  options.lines.push_back(" + TTL " + std::to_string(*n) + " on every record");
+  return std::nullopt;
+}
+
+struct Option {
+  std::string_view name;
+  OptionReader read;
+};
+constexpr Option kOptions[] = {{"--serial", ReadSerial}, {"--ttl", ReadTtl}};
+
+}  // namespace
+
+OptionScan TakeOptions(std::string_view text, std::int64_t runStart) {
+  OptionScan scan;
+  std::string rest(text);
+  std::vector<std::pair<std::string_view, std::string>> given;  // name, value
+  for (std::size_t at = 0; at < rest.size();) {
+    const bool wordStart = rest[at] != ' ' && (at == 0 || rest[at - 1] == ' ');
+    if (!wordStart || rest.compare(at, 2, "--") != 0) {
+      ++at;
+      continue;
+    }
+    auto wordEnd = [&](std::size_t from) { return std::min(rest.find(' ', from), rest.size()); };
+    std::size_t end = wordEnd(at);
+    const std::string word = rest.substr(at, end - at);
+    const std::size_t equals = word.find('=');
+    const std::string name = word.substr(0, equals);
+    const Option* option = nullptr;
+    for (const Option& o : kOptions)
+      if (o.name == name) option = &o;
+    if (option == nullptr) {
+      scan.error = "Error: unknown option " + Shown(name);
+      return scan;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+      value = word.substr(equals + 1);
+    } else {
+      std::size_t next = rest.find_first_not_of(' ', end);
+      if (next == std::string::npos) {
+        scan.error = "Error: " + name + " needs a value";
+        return scan;
+      }
+      end = wordEnd(next);
+      value = rest.substr(next, end - next);
+    }
+    for (const auto& [earlier, earlierValue] : given) {
+      if (earlier == option->name && earlierValue != value) {
+        scan.error = "Error: " + name + " given twice, as \"" + Shown(earlierValue) + "\" and \"" + Shown(value) + "\"";
+        return scan;
+      }
+    }
+    const bool again = std::any_of(given.begin(), given.end(), [&](const auto& g) { return g.first == option->name; });
+    if (!again) {
+      if (std::optional<std::string> error = option->read(value, runStart, scan.options)) {
+        scan.error = std::move(error);
+        return scan;
+      }
+      given.emplace_back(option->name, value);
+    }
+    // The option goes with the blanks after it, or before it at the end.
+    std::size_t cutFrom = at, cutTo = rest.find_first_not_of(' ', end);
+    if (cutTo == std::string::npos) {
+      cutTo = rest.size();
+      while (cutFrom > 0 && rest[cutFrom - 1] == ' ') --cutFrom;
+    }
+    rest.erase(cutFrom, cutTo - cutFrom);
+    at = cutFrom;
+  }
+  scan.rest = std::move(rest);
+  return scan;
+}
+
 std::optional<std::string> ValidateDomain(std::string_view commandText) {
   bool accepted = commandText.find('.') != std::string_view::npos &&
                   commandText.find(' ') == std::string_view::npos && commandText.back() == '.' &&
                   IsWellFormedName(commandText);
   if (accepted) return std::nullopt;
-  std::string message = "Error: The domain name \"";
-  // Control bytes shown as they are could drive the user's terminal; C1
-  // bytes too (0x9b is an 8-bit CSI).
-  for (char c : commandText) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    message += b < 32 || (b >= 127 && b < 160) ? '?' : c;
-  }
-  message += "\" is not a fully qualified Internet domain name!";
-  return message;
+  return "Error: The domain name \"" + Shown(commandText) + "\" is not a fully qualified Internet domain name!";
 }
 
-CommandDecision DecideCommand(std::string_view commandTail) {
+CommandDecision DecideCommand(std::string_view commandTail, std::int64_t runStart) {
   CommandDecision decision;
   if (WantsHelp(commandTail)) {
     decision.action = CommandDecision::Action::ShowHelp;
@@ -158,7 +278,13 @@ CommandDecision DecideCommand(std::string_view commandTail) {
     decision.action = CommandDecision::Action::ShowVersion;
     return decision;
   }
-  SwitchScan scan = ParseCommandLine(std::string(commandTail), "ABC");
+  OptionScan options = TakeOptions(commandTail, runStart);
+  if (options.error) {
+    decision.lines.push_back(std::move(*options.error));
+    decision.exitStatus = 1;
+    return decision;
+  }
+  SwitchScan scan = ParseCommandLine(std::move(options.rest), "ABC");
   decision.lines = std::move(scan.lines);
   decision.detailClasses = std::move(scan.detailClasses);
   if (!scan.accepted) {
@@ -171,6 +297,8 @@ CommandDecision DecideCommand(std::string_view commandTail) {
     return decision;
   }
   decision.action = CommandDecision::Action::Generate;
+  decision.lines.insert(decision.lines.end(), options.options.lines.begin(), options.options.lines.end());
+  decision.options = std::move(options.options);
   decision.privateDomain = std::move(scan.commandText);
   platform::LowerCase(decision.privateDomain);
   return decision;

@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "cli/command_line.h"
@@ -23,12 +24,13 @@ void SayNotDone() noexcept {
 }
 
 int RunZonquist(std::string_view commandTail) {
+  const std::int64_t runStart = static_cast<std::int64_t>(std::time(nullptr));
   BootIncludeName = "BOOT.INC";
   SetTitle(BannerText);
   DetailClasses = "ABC";
   PrintLine(std::string(BannerText) + std::to_string(BuildStamp));
 
-  CommandDecision decision = DecideCommand(commandTail);
+  CommandDecision decision = DecideCommand(commandTail, runStart);
   if (decision.action == CommandDecision::Action::ShowHelp) {
     PrintUsage();
     return 0;
@@ -39,6 +41,8 @@ int RunZonquist(std::string_view commandTail) {
 
   DetailClasses = decision.detailClasses;
   PrivateDomain = decision.privateDomain;
+  ZoneSerial = decision.options.serial;
+  ZoneTtl = decision.options.ttl;
   if (platform::ErrorCode e = platform::LockWorkingFolder()) {
     // Never a run unlocked: another could be writing here unseen.
     PrintErrorLine(e == platform::FolderBusy ? "Error: " + platform::ErrorText(e)

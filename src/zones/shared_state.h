@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,3 +18,7 @@ inline constexpr std::size_t MaxDomainLength = 235;
 extern std::string BootIncludeName;
 extern std::string DetailClasses;
 extern std::string PrivateDomain;  // lower case, ends in "."
+// Every zone's SOA serial, and the TTL of every record (-1: none given, no
+// $TTL line); set by the command line's options.
+extern std::uint32_t ZoneSerial;
+extern std::int64_t ZoneTtl;

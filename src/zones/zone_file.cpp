@@ -11,9 +11,10 @@ void WriteZoneHeader(OutputFile& file) {
   const std::string& d = PrivateDomain;
   // ";" opens a comment in a master file; "#" would be read as a record.
   const std::string eol(platform::LineEnd);
-  std::string header = "; Created by " + std::string(BannerText) + std::to_string(BuildStamp) + eol +
-                       "@ IN SOA ns." + d + " postmaster." + d + " 1 86400 3600 604800 86400" + eol +
-                       " IN NS ns." + d;
+  std::string header = "; Created by " + std::string(BannerText) + std::to_string(BuildStamp) + eol;
+  if (ZoneTtl >= 0) header += "$TTL " + std::to_string(ZoneTtl) + eol;
+  header += "@ IN SOA ns." + d + " postmaster." + d + " " + std::to_string(ZoneSerial) + " 86400 3600 604800 86400" +
+            eol + " IN NS ns." + d;
   WriteFileLine(file, header);
 }
 
