@@ -6,6 +6,7 @@
 #   dns_servers_test.sh ZONQUIST README SERVER     one server loads, answers and reloads them
 #   dns_servers_test.sh ZONQUIST README RESOLVER   clients reach them through one resolver
 #   dns_servers_test.sh ZONQUIST README apparmor   the AppArmor profiles compile with the additions
+#   dns_servers_test.sh ZONQUIST README secondary  a secondary follows the serial of its primary
 # A missing package is a failure that names it, unless ZONQUIST_SKIP_MISSING=1
 # asks to skip (exit 77).
 set -euo pipefail
@@ -24,9 +25,10 @@ case $what in
   checkers | names-[12]) needs+=(named-checkzone:bind9-utils nsd-checkzone:nsd kzonecheck:knot-dnssecutils) ;;
   apparmor) needs=(apparmor_parser:apparmor) ;;
   *-resolver | pdns-recursor | dnsmasq) needs+=(unshare:util-linux ip:iproute2 nsd:nsd) ;;
+  secondary) needs+=(unshare:util-linux ip:iproute2 nsd:nsd named:bind9) ;;
   *) needs+=(unshare:util-linux ip:iproute2) ;;
 esac
-[[ $what == checkers || $what == names-[12] || $what == apparmor ]] ||
+[[ $what == checkers || $what == names-[12] || $what == apparmor || $what == secondary ]] ||
   needs+=("$(server_binary "$what"):$(server_packages "$what" | tr ' ' ,)")
 for tool in "${needs[@]}"; do
   command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
@@ -153,7 +155,7 @@ if [[ $what == apparmor ]]; then
   finish
 fi
 
-for kind in recipe config reload; do
+[[ $what == secondary ]] || for kind in recipe config reload; do
   [[ -n $(readme_block "$readme" "$kind" "$what") ]] || fail "the README has no $kind block for $what"
 done
 
@@ -169,6 +171,11 @@ in_namespace() {  # LABEL MARK ARGS...
   failures=$((failures + $(grep -c '^FAIL' "$work/out" || true)))
   grep -q "^$mark" "$work/out" || fail "$label: no '$mark' line"
 }
+
+if [[ $what == secondary ]]; then
+  in_namespace "NSD as a secondary of BIND" "c: " secondary_lifecycle "$work/S" "$zonquist"
+  finish
+fi
 
 if [[ " ${dns_resolvers[*]} " == *" $what "* ]]; then
   in_namespace "$what in front of nsd" "b: " resolver_lifecycle "$what" "$work/R" "$zonquist"

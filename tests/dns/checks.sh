@@ -4,7 +4,7 @@
 
 answered=$(serials "$zones")
 while read -r _ zone _; do
-  expect "SOA serial of $zone" 1 "$(awk -v zone="$zone" '$1 == zone { print $2 }' <<<"$answered")"
+  expect "SOA serial of $zone" "${SERIAL:-1}" "$(awk -v zone="$zone" '$1 == zone { print $2 }' <<<"$answered")"
 done < <(grep '^PRIMARY' "$zones/BOOT.INC")
 
 if [[ $RUN == C ]]; then

@@ -62,7 +62,8 @@ server_version() {
 # The folder its Debian package installs the configuration in.
 server_etc() {
   case $1 in
-    bind | bind-resolver) echo /etc/bind ;;
+    bind | bind-resolver | bind-primary) echo /etc/bind ;;
+    nsd-secondary) echo /etc/nsd ;;
     pdns | pdns-recursor) echo /etc/powerdns ;;
     unbound-resolver) echo /etc/unbound ;;
     dnsmasq) echo /etc/dnsmasq.conf ;;  # a file: its copy is WORK/etc
@@ -88,7 +89,10 @@ readme_recipe() { readme_block "$1" recipe "$2"; }
 # A README block as it reads for this test: the zones' folder for /srv/dns,
 # the copy of the configuration for the package's folder.
 localized() {  # KIND SERVER ZONEDIR WORK
-  readme_block "$readme" "$1" "$2" | sed "s|/srv/dns|$3|g; s|$(server_etc "$2")|$4/etc|g"
+  local block=$2
+  [[ $2 != bind-primary || $1 == config ]] || block=bind  # bind's recipe and reload, with a config of its own
+  readme_block "$readme" "$1" "$block" |
+    sed "s|/srv/dns|$3|g; s|$(server_etc "$2")|$4/etc|g; s|SECONDARY_ADDRESS|${SECONDARY:-}|g"
 }
 
 # The server's stock configuration, copied into WORK/etc, with what the
@@ -105,28 +109,33 @@ stock_config() {  # SERVER ZONEDIR WORK
   grep -rlF "$etc" "$copy" | xargs -r sed -i "s|$etc|$copy|g"
   # Each "# in FILE" line of the README's block ("// in", "-- in" too)
   # starts what goes at the end of FILE, or just inside its options block.
-  local inside=
+  local inside= blocks=$server
+  [[ $server != bind-primary ]] || blocks="bind bind-primary"
   file=
-  while IFS= read -r line; do
+  for block in $blocks; do localized config "$block" "$zones" "$work"; done | while IFS= read -r line; do
     if [[ $line =~ ^(#|//|--)\ in\ ([^,]+)(,\ inside\ options)?$ ]]; then
       file=${BASH_REMATCH[2]} inside=${BASH_REMATCH[3]}
       continue
     fi
     [[ -n $file ]] && printf '%s\n' "$line" >>"$file${inside:+.inside}"
-  done < <(localized config "$server" "$zones" "$work")
+  done
   for file in $(find "$copy" -name '*.inside'); do
     awk -v inside="$file" '{ print } /^options \{/ { while ((getline line < inside) > 0) print line }' "${file%.inside}" >"$file.new"
     mv "$file.new" "${file%.inside}"
     rm "$file"
   done
   case $server in
-    bind)
-      sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { $address; };\n  recursion no;\n  notify no;|
+    bind | bind-primary)
+      # A primary sends NOTIFY as the README configures it, to its secondary alone.
+      # Its NOTIFY comes from its own address, as from a machine of its own.
+      local notify='\n  notify no;'
+      [[ $server == bind ]] || notify="\\n  notify-source $address;"
+      sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { $address; };\n  recursion no;$notify|
         s|directory \"/var/cache/bind\"|directory \"$work\"|; s|dnssec-validation auto;|dnssec-validation no;|
         s|listen-on-v6 { any; };|listen-on-v6 { none; };|" "$copy/named.conf.options"
       chown bind: "$work"
       ;;
-    nsd)
+    nsd | nsd-secondary)
       cat >>"$copy/nsd.conf" <<CONF
 server:
   ip-address: $address
@@ -226,7 +235,10 @@ CONF
 
 # The README's recipe, run in the zones' folder as a user runs it.
 run_recipe() {  # SERVER ZONEDIR WORK
-  (cd "$2" && NS_ADDRESS=${NS_ADDRESS:-$address} bash -euo pipefail -c "$(localized recipe "$1" "$2" "$3")")
+  (cd "$2" && NS_ADDRESS=${NS_ADDRESS:-$address} PRIMARY_ADDRESS=${PRIMARY:-} bash -euo pipefail -c "$(localized recipe "$1" "$2" "$3")")
+  # The secondary's transfers come from its own address, as from a machine
+  # of its own.
+  [[ $1 != nsd-secondary ]] || sed -i "/request-xfr/a\\  outgoing-interface: $address" "$2/zonquist-nsd-secondary.conf"
 }
 
 # The README's reload commands.
@@ -236,8 +248,8 @@ run_reload() {  # SERVER ZONEDIR WORK
 
 server_command() {  # SERVER WORK
   case $1 in
-    bind) echo "named -g -u bind -c $2/etc/named.conf" ;;  # as Debian runs it: root keeps too few rights
-    nsd) echo "nsd -d -c $2/etc/nsd.conf" ;;
+    bind | bind-primary) echo "named -g -u bind -c $2/etc/named.conf" ;;  # as Debian runs it: root keeps too few rights
+    nsd | nsd-secondary) echo "nsd -d -c $2/etc/nsd.conf" ;;
     knot) echo "knotd -c $2/etc/knot.conf" ;;
     pdns) echo "pdns_server --config-dir=$2/etc" ;;
     unbound) echo "unbound -d -c $2/etc/unbound.conf" ;;
@@ -311,7 +323,7 @@ await_run() {  # RUN DOMAIN TIMEOUT
       await "$3" "private.ip-address.$2" -x "$first" || return 1
     fi
   done < <(grep '^PRIMARY' "$zones/BOOT.INC")
-  await "$3" "ns.$2 postmaster.$2 1 86400 3600 604800 86400" SOA "$2"
+  await "$3" "ns.$2 postmaster.$2 ${SERIAL:-1} 86400 3600 604800 86400" SOA "$2"
 }
 
 serial_of() { ask SOA "$1" | awk '{ print $3 }'; }
@@ -327,8 +339,8 @@ all_zones_answer() {  # ZONEDIR
   local first
   # The first zone alone while nothing answers yet.
   first=$(awk '/^PRIMARY/ { print $2; exit }' "$1/BOOT.INC")
-  [[ $(serial_of "$first") == 1 ]] || return 1
-  [[ $(serials "$1" | awk '$2 == 1' | wc -l) == $(grep -c '^PRIMARY' "$1/BOOT.INC") ]]
+  [[ $(serial_of "$first") == "${SERIAL:-1}" ]] || return 1
+  [[ $(serials "$1" | awk -v serial="${SERIAL:-1}" '$2 == serial' | wc -l) == $(grep -c '^PRIMARY' "$1/BOOT.INC") ]]
 }
 
 # Until every zone of BOOT.INC answers its SOA.
@@ -430,13 +442,22 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   echo "a: first /C run loaded"
   RUN=C DOMAIN=lan.internal. source "$checks"
 
-  rerun /B lan.internal.
+  # With a serial that goes up at each run, as a primary's should, and a
+  # TTL that every server must serve as it stands.
+  SERIAL=2
+  rerun /B lan.internal. --serial 2 --ttl 600
   await_run B lan.internal. 240 || return 1
   await 240 172.16.0.0 172-16-0-0.lan.internal. A || return 1
-  echo "b: /B rerun with the same domain"
+  echo "b: /B rerun with the same domain, --serial 2 --ttl 600"
   RUN=B DOMAIN=lan.internal. source "$checks"
+  local q
+  for q in "172-16-0-0.lan.internal. A" "-x 172.31.255.255" "-x 10.1.2.3" "168.192.in-addr.arpa. SOA"; do
+    # shellcheck disable=SC2086
+    expect "TTL of $q" 600 "$(dig @$address +norecurse +time=2 +tries=3 +noall +answer $q | awk '{ print $2; exit }')"
+  done
 
-  rerun /C other.example.
+  SERIAL=3
+  rerun /C other.example. --serial 3
   await_run C other.example. 240 || return 1
   echo "c: /C rerun with another domain"
   RUN=C DOMAIN=other.example. source "$checks"
@@ -450,13 +471,13 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   # A run cut short by a size limit empties the forward zone and
   # r192168.rev; a run killed outright leaves a file guarded. What the
   # server serves for such a zone after the reload, as the README says.
-  (cd "$zones" && ulimit -f 64 && "$zonquist" /C other.example. >/dev/null 2>&1) && status=0 || status=$?
+  (cd "$zones" && ulimit -f 64 && "$zonquist" /C other.example. --serial 3 >/dev/null 2>&1) && status=0 || status=$?
   [[ $status == 2 && ! -s $zones/r192168.rev ]] || echo "FAIL: $server: the size limit did not empty r192168.rev (status $status)"
   reload
   after_failure empty 3
 
   kill -0 "$server_pid" 2>/dev/null || start_server "$server" "$work"
-  rerun /C other.example.
+  rerun /C other.example. --serial 3
   await_run C other.example. 240 || return 1
   # The first line as a run killed mid-file left it (GUARD).
   printf '%s\n' "$GUARD" | dd of="$zones/r192168.rev" conv=notrunc status=none
@@ -464,6 +485,7 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   after_failure guarded 4
   stop_server
   trap - EXIT
+  SERIAL=1
 }
 
 # What the server serves for 168.192.in-addr.arpa. after a failed run
@@ -478,7 +500,7 @@ after_failure() {  # STATE COLUMN
     sleep 3
     if ! kill -0 "$server_pid" 2>/dev/null; then
       after=stops
-    elif [[ $(serial_of 168.192.in-addr.arpa.) == 1 && $(ask -x 192.168.0.0) == 192-168-0-0.other.example. ]]; then
+    elif [[ $(serial_of 168.192.in-addr.arpa.) == "$SERIAL" && $(ask -x 192.168.0.0) == 192-168-0-0.other.example. ]]; then
       after=keeps
     else
       after=drops
@@ -523,7 +545,7 @@ resolver_checks() {  # DOMAIN
 # 10.53.0.1) or to the resolver (10.53.0.2) of a resolver's lifecycle.
 as_auth() { server=nsd address=10.53.0.1 work=$base/nsd server_pid=$auth_pid launched=$auth_launched; }
 as_resolver() { server=$resolver address=10.53.0.2 work=$base/resolver server_pid=$res_pid launched=$res_launched; }
-keep_pids() { if [[ $server == nsd ]]; then auth_pid=$server_pid auth_launched=$launched; else res_pid=$server_pid res_launched=$launched; fi; }
+keep_pids() { if [[ $server == nsd || $server == bind-primary ]]; then auth_pid=$server_pid auth_launched=$launched; else res_pid=$server_pid res_launched=$launched; fi; }
 
 # A resolver in front of NSD, both by the README's blocks, its validation
 # as shipped: a /C run, then a /C rerun with another domain.
@@ -566,7 +588,67 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   expect "A of the old name $old" "" "$(resolve_short "$old" A | grep -v '^;' || true)"
 }
 
-if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle ]]; then
+# BIND as a primary on 10.53.0.1 and NSD as its secondary on 10.53.0.2,
+# each by its README blocks; the secondary follows by NOTIFY alone, never a
+# forced transfer: a /C run with --serial 1, a rerun with another domain and
+# --serial 2, and one more with a third domain and the same serial, which
+# the secondary must not take.
+secondary_lifecycle() {  # WORK ZONQUIST
+  base=$1 zonquist=$2
+  local copy=$1/secondary-zones a
+  ip link set lo up
+  ip addr add 10.53.0.1/32 dev lo
+  ip addr add 10.53.0.2/32 dev lo
+  export PRIMARY=10.53.0.1 SECONDARY=10.53.0.2
+  zones=$base/zones
+  mkdir -p "$zones" "$copy"
+  (cd "$zones" && "$zonquist" /C corp.internal. --serial 1 >/dev/null)
+  cp "$zones/BOOT.INC" "$copy/"
+  auth_pid= res_pid= auth_launched= res_launched=
+  trap 'as_primary; stop_server; as_secondary; stop_server' EXIT
+  as_primary
+  NS_ADDRESS=10.53.0.1 configure_and_start bind-primary "$zones" "$work"
+  keep_pids
+  await_zones "$zones" 240 || return 1
+  as_secondary
+  configure_and_start nsd-secondary "$copy" "$work"
+  keep_pids
+  zones=$copy
+  await_zones "$copy" 120 || return 1
+  A="192.168.$(r).$(r)"
+  expect "PTR of $A on the secondary" "${A//./-}.corp.internal." "$(ask -x "$A")"
+  echo "a: the secondary took the first run"
+
+  SERIAL=2 secondary_rerun other.example. 2 || return 1
+  await 120 "${A//./-}.other.example." -x "$A" || return 1
+  expect "PTR of $A on the secondary" "${A//./-}.other.example." "$(ask -x "$A")"
+  expect "wildcard PTR on the secondary" private.ip-address.other.example. "$(ask -x "10.$(r).$(r).$(r)")"
+  # The new domain's zone, once the secondary lists it as the README says.
+  cp "$base/zones/BOOT.INC" "$copy/"
+  NS_ADDRESS= reload
+  await 120 "$A" "${A//./-}.other.example." A || return 1
+  echo "b: a rerun with another domain and --serial 2 reached the secondary"
+
+  SERIAL=2 secondary_rerun third.example. 2 || return 1
+  sleep 5
+  expect "PTR of $A on the secondary, same serial" "${A//./-}.other.example." "$(ask -x "$A")"
+  echo "c: a rerun with the same serial left the secondary as it was"
+}
+
+# A rerun on the primary with its README reload; back on the secondary once
+# the primary serves it and the secondary has been told.
+secondary_rerun() {  # DOMAIN SERIAL
+  as_primary
+  (cd "$zones" && "$zonquist" /C "$1" --serial "$2" >/dev/null)
+  reload
+  keep_pids
+  await_run C "$1" 120 || return 1
+  as_secondary
+}
+as_primary() { server=bind-primary address=10.53.0.1 work=$base/primary zones=$base/zones server_pid=$auth_pid launched=$auth_launched; }
+as_secondary() { server=nsd-secondary address=10.53.0.2 work=$base/secondary zones=$base/secondary-zones server_pid=$res_pid launched=$res_launched; }
+
+if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle || ${1:-} == secondary_lifecycle ]]; then
   export PATH=$PATH:/usr/sbin
   "$@"
 fi
