@@ -61,25 +61,39 @@ stop_steps() {
   done
   for name in "${!step_pid[@]}"; do wait "${step_pid[$name]}" 2>/dev/null || true; done
 }
-# Waits for a step; shows its log when asked to, or when it failed.
-finish() {  # NAME [show]
-  local status=0
-  wait "${step_pid[$1]}" || status=$?
+# A step that has ended: its log shown when asked for at its start, or when
+# it failed; a failure ends every other step and the run.
+ended() {  # NAME STATUS
   unset "step_pid[$1]"
-  if [[ ${2:-} == show || $status != 0 ]]; then
+  if [[ -n ${step_show[$1]:-} || $2 != 0 ]]; then
     echo "== $1"
     cat "$logs/$1.log"
   fi
-  if ((status != 0)); then
-    echo "== $1 failed (exit status $status)"
+  if (($2 != 0)); then
+    echo "== $1 failed (exit status $2)"
     stop_steps
     times
-    exit "$status"
+    exit "$2"
   fi
 }
-step() {
+# Until step NAME has ended; whichever step ends first is dealt with first,
+# so a failure anywhere ends the run at once.
+finish() {  # NAME
+  local pid status name
+  while [[ -n ${step_pid[$1]:-} ]]; do
+    status=0
+    pid=
+    wait -n -p pid "${step_pid[@]}" || status=$?
+    for name in "${!step_pid[@]}"; do
+      [[ ${step_pid[$name]} != "$pid" ]] || ended "$name" "$status"
+    done
+  done
+}
+declare -A step_show
+step() {  # NAME COMMAND...
+  step_show[$1]=1
   start "$@"
-  finish "$1" show
+  finish "$1"
 }
 cleanups=()
 on_exit() {
@@ -275,18 +289,20 @@ if ! command -v clang++ >/dev/null; then
 fi
 if ((clang)); then
   steps+=("clang sanitizer build")
+  step_show["clang sanitizer build and tests"]=1
   start "clang sanitizer build and tests" sanitizer
 fi
 start "g++ build" gxx_build -DZONQUIST_WINDOWS_EXE="$windows_exe"
 [[ -z $windows_exe ]] || finish "Windows build (mingw-w64)"
 finish "g++ build"
 
+step_show["$fuzzing"]=1 step_show["g++ tests"]=1
 ((!clang)) || start "$fuzzing" fuzz
 start "g++ tests" ctest_in build -j6
-finish "g++ tests" show
+finish "g++ tests"
 if ((clang)); then
-  finish "clang sanitizer build and tests" show
-  finish "$fuzzing" show
+  finish "clang sanitizer build and tests"
+  finish "$fuzzing"
 fi
 times
 echo "== every test passed in $((SECONDS - started)) s"
