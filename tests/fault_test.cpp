@@ -652,6 +652,52 @@ TEST(WholeOrEmpty, EveryAllocationFailing) {
 // The guard, then its sync, then every data write, the sync, the real
 // first line at offset 0, the sync again, and only then the close; after
 // the last file the folder is synced, and only then is "Done." said.
+// Each call of a file's way to the disk failing in turn, by strace's
+// injection on that file alone: the file named and empty (complete when
+// only its close failed), every other file whole; then the folder's sync
+// and the console's first write.
+TEST(WholeOrEmpty, EachSystemCallFailing) {
+  ZONQUIST_NEEDS(access("/usr/bin/strace", X_OK) == 0, "strace is missing: install strace");
+  const std::string eio = "Input/output error";
+  auto under = [](std::vector<std::string> calls) {
+    RunOptions options;
+    options.prefix = {"/usr/bin/strace", "-o", "/dev/null"};
+    options.prefix.insert(options.prefix.end(), calls.begin(), calls.end());
+    options.nativeBuild = true;
+    options.env = {"ASAN_OPTIONS=detect_leaks=0"};
+    return options;
+  };
+  for (const std::string file : {"BOOT.INC", "rfc1918.nam", "r192168.rev", "r10.rev"}) {
+    for (const std::string call : {"ftruncate", "write", "fdatasync", "pwrite64", "close"}) {
+      SCOPED_TRACE(call + " of " + file);
+      TempDir dir;
+      RunResult r = RunZonquistIn(dir.path(), kArgs, under({"-P", dir / file, "-e", "trace=" + call, "-e", "inject=" + call + ":error=EIO:when=1"}));
+      ExpectReported(dir, r, {{file, eio}});
+      if (call == "close") EXPECT_TRUE(SameBytes(dir / file, NormalRun() + "/" + file));
+      else EXPECT_EQ(SizeOf(dir / file), 0);
+    }
+  }
+  const struct {
+    std::string what;
+    std::vector<std::string> calls;
+    std::string lastLine, err;
+  } runs[] = {
+      {"the folder's sync", {"-e", "trace=fsync", "-e", "inject=fsync:error=EIO"},
+       "Not done: this folder could not be synced.", "Error: could not sync this folder: " + eio},
+      {"the console's first write", {"-e", "trace=write", "-e", "inject=write:error=EIO:when=1"}, "Done.",
+       "Error: could not write the console output: " + eio},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.what);
+    TempDir dir;
+    RunResult r = RunZonquistIn(dir.path(), kArgs, under(run.calls));
+    EXPECT_EQ(SplitLines(r.out).back(), run.lastLine);
+    EXPECT_EQ(r.err, JoinLines({run.err}));
+    EXPECT_EQ(r.status, 2);
+    for (const std::string& name : OutputNames()) EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
+  }
+}
+
 TEST(WholeOrEmpty, CommitOrderOfSystemCalls) {
   ZONQUIST_NEEDS(access("/usr/bin/strace", X_OK) == 0, "strace is missing: install strace");
   TempDir dir, trace;

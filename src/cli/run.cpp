@@ -23,7 +23,9 @@ void SayNotDone() noexcept {
   if (n > 0) PrintLine(std::string_view(line, static_cast<std::size_t>(n)));
 }
 
-int RunZonquist(std::string_view commandTail) {
+namespace {
+
+int RunSequence(std::string_view commandTail) {
   const std::int64_t runStart = static_cast<std::int64_t>(std::time(nullptr));
   BootIncludeName = "BOOT.INC";
   SetTitle(BannerText);
@@ -58,10 +60,26 @@ int RunZonquist(std::string_view commandTail) {
   if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + platform::ErrorText(synced));
   // A signal after this must not make a finished run look interrupted.
   platform::HoldInterrupts();
-  if (OutputFailed() || synced != 0) {
+  if (OutputFailed()) {
     SayNotDone();
+    return 2;
+  }
+  if (synced != 0) {
+    PrintLine("Not done: this folder could not be synced.");
     return 2;
   }
   PrintLine("Done.");
   return 0;
+}
+
+}  // namespace
+
+int RunZonquist(std::string_view commandTail) {
+  int status = RunSequence(commandTail);
+  // The transcript is part of the result: one that was lost is said.
+  if (platform::ErrorCode e = ConsoleFailure()) {
+    PrintErrorLine("Error: could not write the console output: " + platform::ErrorText(e));
+    status = 2;
+  }
+  return status;
 }

@@ -4,10 +4,20 @@
 
 char LastTitleSecond = '\0';
 
-void PrintLine(std::string_view text) {
-  if (!text.empty()) platform::WriteStandardOutput(text);
-  platform::WriteStandardOutput(platform::LineEnd);
+namespace {
+platform::ErrorCode consoleFailure = 0;
+void Put(std::string_view bytes) {
+  platform::ErrorCode e = platform::WriteStandardOutput(bytes);
+  if (consoleFailure == 0) consoleFailure = e;
 }
+}  // namespace
+
+void PrintLine(std::string_view text) {
+  if (!text.empty()) Put(text);
+  Put(platform::LineEnd);
+}
+
+platform::ErrorCode ConsoleFailure() { return consoleFailure; }
 
 void PrintErrorLine(std::string_view text) {
   std::string line(text);

@@ -7,6 +7,8 @@
 
 // Text, then the line end; nothing held back.
 void PrintLine(std::string_view text);
+// The first failure to write a console line, 0 while there is none.
+platform::ErrorCode ConsoleFailure();
 // One line on standard error; the console lines stay as they are.
 void PrintErrorLine(std::string_view text);
 void SetTitle(std::string_view text);

@@ -19,8 +19,7 @@ inline constexpr std::size_t OutputBufferSize = std::size_t{1} << 20;
 // As long as a zone file's first line, so that the commit puts back one
 // line for one line; no server reads it as a record.
 inline constexpr std::string_view GuardLine = "INCOMPLETE-ZONQUIST-20070118-IS-WRITING";
-inline constexpr std::size_t GuardRoom = 39 + 2;  // the line and the longest line end
-static_assert(GuardLine.size() + 2 == GuardRoom);
+inline constexpr std::size_t GuardRoom = GuardLine.size() + 2;  // the line and the longest line end
 
 struct OutputFile {
   std::string name;

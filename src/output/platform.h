@@ -57,8 +57,9 @@ std::string CommandTail(int argc, char** argv);
 void UpperCase(std::string& text);
 void LowerCase(std::string& text);
 
-// Console output; failures are swallowed.
-void WriteStandardOutput(std::string_view bytes);
+// Console output. Standard output tells a failure (0 when the reader has
+// gone: that changes nothing); standard error's are swallowed.
+ErrorCode WriteStandardOutput(std::string_view bytes);
 void WriteStandardError(std::string_view bytes);
 void SetConsoleTitleText(std::string_view title);
 

@@ -20,16 +20,19 @@ const std::string_view LineEnd = "\n";
 
 namespace {
 
-void WriteQuietly(int fd, std::string_view bytes) {
+// 0, or why not everything was written.
+int WriteQuietly(int fd, std::string_view bytes) {
   const char* p = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
     ssize_t n = ::write(fd, p, left);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
     p += n;
     left -= static_cast<std::size_t>(n);
   }
+  return 0;
 }
 
 // The files open for writing, for the interruption handler: emptied and
@@ -254,8 +257,11 @@ void LowerCase(std::string& text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
 }
 
-void WriteStandardOutput(std::string_view bytes) { WriteQuietly(STDOUT_FILENO, bytes); }
-void WriteStandardError(std::string_view bytes) { WriteQuietly(STDERR_FILENO, bytes); }
+ErrorCode WriteStandardOutput(std::string_view bytes) {
+  int e = WriteQuietly(STDOUT_FILENO, bytes);
+  return e == EPIPE ? 0 : e;
+}
+void WriteStandardError(std::string_view bytes) { (void)WriteQuietly(STDERR_FILENO, bytes); }
 
 void SetConsoleTitleText(std::string_view title) {
   int fd = TitleTerminal();

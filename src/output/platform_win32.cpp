@@ -61,9 +61,9 @@ ErrorCode WriteHandle(HANDLE handle, const char* bytes, std::size_t size, const 
   return 0;
 }
 
-void WriteQuietly(HANDLE handle, std::string_view bytes) {
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-  WriteHandle(handle, bytes.data(), bytes.size());
+ErrorCode WriteQuietly(HANDLE handle, std::string_view bytes) {
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return 0;
+  return WriteHandle(handle, bytes.data(), bytes.size());
 }
 
 // The console's control events arrive on a thread of their own. Every file
@@ -242,8 +242,12 @@ void LowerCase(std::string& text) {
   if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
 }
 
-void WriteStandardOutput(std::string_view bytes) { WriteQuietly(StandardOutputHandle(), bytes); }
-void WriteStandardError(std::string_view bytes) { WriteQuietly(GetStdHandle(STD_ERROR_HANDLE), bytes); }
+ErrorCode WriteStandardOutput(std::string_view bytes) {
+  ErrorCode e = WriteQuietly(StandardOutputHandle(), bytes);
+  // A pipe whose reader has gone.
+  return e == ERROR_NO_DATA || e == ERROR_BROKEN_PIPE ? 0 : e;
+}
+void WriteStandardError(std::string_view bytes) { (void)WriteQuietly(GetStdHandle(STD_ERROR_HANDLE), bytes); }
 
 void SetConsoleTitleText(std::string_view title) { SetConsoleTitleA(std::string(title).c_str()); }
 

@@ -114,6 +114,10 @@ class LineBlock {
  public:
   static constexpr std::size_t kLongestPiece = Piece::kLongest;
 };
+// A /24's lines of the longest pieces, overruns included, fit in one
+// reservation of the file's buffer.
+static_assert(256 * (3 * LineBlock::kLongestPiece + 6) + LineBlock::kPieceRoom <= OutputBufferSize,
+              "a /24 of lines must fit in the buffer");
 
 // Walks first..last inclusive a /24 at a time: the form sets its pieces for
 // the /24, room is taken once for its lines, and each address gets its

@@ -7,6 +7,10 @@
 #include "zones/progress.h"
 #include "zones/shared_state.h"
 
+// The commit puts the first line back over the guard, byte for byte.
+static_assert(GuardLine.size() == std::string_view("; Created by ").size() + BannerText.size() + 8,
+              "the guard is as long as a zone file's first line");
+
 void WriteZoneHeader(OutputFile& file) {
   const std::string& d = PrivateDomain;
   // ";" opens a comment in a master file; "#" would be read as a record.
