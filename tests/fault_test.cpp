@@ -617,6 +617,13 @@ TEST(WholeOrEmpty, OutOfMemorySweep) {
     options.addressSpaceLimit = kib * 1024;
     RunResult r = RunZonquistIn(dir.path(), kArgs, options);
     if (r.status == 127 || r.status == 128 + SIGSEGV) continue;  // too little to start at all
+    // Too little for the C++ runtime's own reserve, taken at the start, from
+    // which it throws when memory has run out: it aborts, like a crash.
+    if (r.status == 128 + SIGABRT && r.err.rfind("terminate called without an active exception", 0) == 0) {
+      r.err.clear();
+      ExpectStates(dir.path(), NormalRun(), older, r, tally, true);
+      continue;
+    }
     EXPECT_TRUE(r.status == 0 || r.status == 2) << r.status << r.err;
     ExpectStates(dir.path(), NormalRun(), older, r, tally);
     if (r.status != 2) continue;

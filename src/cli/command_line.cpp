@@ -5,9 +5,10 @@
 
 #include "output/console.h"
 #include "output/platform.h"
+#include "zones/hosts.h"
 #include "zones/shared_state.h"
 
-const std::array<std::string_view, 22> UsageText = {
+const std::array<std::string_view, 25> UsageText = {
     "This tool creates all of the DNS files required to fully host",
     "a complete reverse DNS for all of the RFC1918 private IP address",
     "blocks.",
@@ -27,9 +28,12 @@ const std::array<std::string_view, 22> UsageText = {
     "Please read the enclosed documentation.",
     "",
     "Options, anywhere on the line, as --name VALUE or --name=VALUE:",
-    "  --serial N         every zone's SOA serial, 1 to 4294967295 (default 1)",
-    "  --serial unixtime  the run's start in seconds since 1970 (UTC)",
-    "  --ttl N            the TTL of every record, 0 to 2147483647 seconds",
+    "  --serial N          every zone's SOA serial, 1 to 4294967295 (default 1)",
+    "  --serial unixtime   the run's start in seconds since 1970 (UTC)",
+    "  --ttl N             the TTL of every record, 0 to 2147483647 seconds",
+    "  --detail a.b.c.d/n  detail for this prefix too, or alone without a switch;",
+    "                      repeat it for more prefixes",
+    "  --hosts FILE        the names in FILE (as /etc/hosts) before the generic ones",
 };
 
 void PrintUsage() {
@@ -60,15 +64,8 @@ bool WantsVersion(std::string_view commandText) { return HasWord(commandText, {"
 
 namespace {
 
-// Host-name characters (RFC 952, 1123): every A owner and PTR target
-// carries the domain, and servers that check names refuse anything else.
-bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
-}
-
 // Names that would break the zone files: empty labels, characters that a
 // master file reads otherwise, labels or names too long for DNS.
-constexpr std::size_t kMaxLabel = 63;
 constexpr std::size_t kMaxName = MaxDomainLength;
 
 // The private domain names hosts; a name under in-addr.arpa. would declare
@@ -84,20 +81,10 @@ bool IsReverseName(std::string_view name) {
   return name.size() == kReverse.size() || name[name.size() - kReverse.size() - 1] == '.';
 }
 
+// Host names (RFC 952, 1123): every A owner and PTR target carries the
+// domain, and servers that check names refuse anything else.
 bool IsWellFormedName(std::string_view name) {
-  if (name.size() > kMaxName || IsReverseName(name)) return false;
-  std::size_t label = 0;
-  char previous = '.';
-  for (char c : name) {
-    if (c == '.') {
-      if (label == 0 || previous == '-') return false;  // no empty label, none ending in a hyphen
-      label = 0;
-    } else if (!IsNameCharacter(c) || ++label > kMaxLabel || (c == '-' && previous == '.')) {
-      return false;
-    }
-    previous = c;
-  }
-  return true;
+  return name.size() <= kMaxName && !IsReverseName(name) && HasHostNameLabels(name);
 }
 
 }  // namespace
@@ -191,11 +178,27 @@ std::optional<std::string> ReadTtl(std::string_view value, std::int64_t, ZoneOpt
   return std::nullopt;
 }
 
+std::optional<std::string> ReadDetail(std::string_view value, std::int64_t, ZoneOptions& options) {
+  PrefixParse prefix = ParsePrivatePrefix(value);
+  if (!prefix.range) return "Error: --detail: \"" + Shown(value) + "\" " + prefix.reason;
+  options.detail.push_back(*prefix.range);
+  options.lines.push_back(" + Including detail for " + std::string(value));
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadHosts(std::string_view value, std::int64_t, ZoneOptions& options) {
+  if (value.empty()) return "Error: --hosts needs a file name";
+  options.hostsFile = value;
+  return std::nullopt;
+}
+
 struct Option {
   std::string_view name;
   OptionReader read;
+  bool repeatable = false;
 };
-constexpr Option kOptions[] = {{"--serial", ReadSerial}, {"--ttl", ReadTtl}};
+constexpr Option kOptions[] = {
+    {"--serial", ReadSerial}, {"--ttl", ReadTtl}, {"--detail", ReadDetail, true}, {"--hosts", ReadHosts}};
 
 }  // namespace
 
@@ -234,12 +237,13 @@ OptionScan TakeOptions(std::string_view text, std::int64_t runStart) {
       value = rest.substr(next, end - next);
     }
     for (const auto& [earlier, earlierValue] : given) {
-      if (earlier == option->name && earlierValue != value) {
+      if (earlier == option->name && earlierValue != value && !option->repeatable) {
         scan.error = "Error: " + name + " given twice, as \"" + Shown(earlierValue) + "\" and \"" + Shown(value) + "\"";
         return scan;
       }
     }
-    const bool again = std::any_of(given.begin(), given.end(), [&](const auto& g) { return g.first == option->name; });
+    const bool again = !option->repeatable &&
+                       std::any_of(given.begin(), given.end(), [&](const auto& g) { return g.first == option->name; });
     if (!again) {
       if (std::optional<std::string> error = option->read(value, runStart, scan.options)) {
         scan.error = std::move(error);
@@ -297,6 +301,9 @@ CommandDecision DecideCommand(std::string_view commandTail, std::int64_t runStar
     return decision;
   }
   decision.action = CommandDecision::Action::Generate;
+  // Prefixes alone detail only themselves; a switch's block is added to them.
+  if (!options.options.detail.empty() && decision.detailClasses == "ABC") decision.detailClasses.clear();
+  options.options.detail = MergeRanges(std::move(options.options.detail));
   decision.lines.insert(decision.lines.end(), options.options.lines.begin(), options.options.lines.end());
   decision.options = std::move(options.options);
   decision.privateDomain = std::move(scan.commandText);

@@ -8,7 +8,9 @@
 #include <string_view>
 #include <vector>
 
-extern const std::array<std::string_view, 22> UsageText;
+#include "zones/address.h"
+
+extern const std::array<std::string_view, 25> UsageText;
 void PrintUsage();
 
 // Empty, a "?" anywhere, or the word --help or -h.
@@ -32,7 +34,9 @@ std::optional<std::string> ValidateDomain(std::string_view commandText);
 struct ZoneOptions {
   std::uint32_t serial = 1;
   std::int64_t ttl = -1;  // -1: no $TTL line
-  std::vector<std::string> lines;  // console lines that say what was asked
+  std::vector<AddressRange> detail;  // merged, in address order
+  std::string hostsFile;             // empty: none
+  std::vector<std::string> lines;    // console lines that say what was asked
 };
 
 // Takes the --name VALUE and --name=VALUE words out of the command text,

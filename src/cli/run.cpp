@@ -10,6 +10,7 @@
 #include "output/platform.h"
 #include "zones/block_plan.h"
 #include "zones/boot_include.h"
+#include "zones/hosts.h"
 #include "zones/shared_state.h"
 #include "zones/zone_table.h"
 
@@ -45,6 +46,24 @@ int RunSequence(std::string_view commandTail) {
   PrivateDomain = decision.privateDomain;
   ZoneSerial = decision.options.serial;
   ZoneTtl = decision.options.ttl;
+  DetailRanges = decision.options.detail;
+  if (!decision.options.hostsFile.empty()) {
+    // Read whole before anything is written: a bad file writes nothing.
+    const std::string& file = decision.options.hostsFile;
+    std::string text;
+    if (platform::ErrorCode e = platform::ReadWholeFile(file, text)) {
+      PrintLine("Error: could not read " + file + ": " + platform::ErrorText(e));
+      return 1;
+    }
+    HostsParse hosts = ParseHosts(text, file, PrivateDomain);
+    if (hosts.error) {
+      PrintLine(*hosts.error);
+      return 1;
+    }
+    Hosts = std::move(hosts.table);
+    if (Hosts.skipped != 0)
+      PrintLine(" + Skipped " + std::to_string(Hosts.skipped) + " hosts entries outside the private blocks");
+  }
   if (platform::ErrorCode e = platform::LockWorkingFolder()) {
     // Never a run unlocked: another could be writing here unseen.
     PrintErrorLine(e == platform::FolderBusy ? "Error: " + platform::ErrorText(e)

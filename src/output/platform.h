@@ -51,6 +51,9 @@ std::string FileIdentity(const std::string& name);
 // Makes the names of the files created in the current folder durable.
 ErrorCode SyncFolder();
 
+// The whole of a file that the user names as input.
+ErrorCode ReadWholeFile(const std::string& name, std::string& text);
+
 // The command text after the program name, as the platform gives it.
 std::string CommandTail(int argc, char** argv);
 

@@ -238,6 +238,22 @@ std::string FileIdentity(const std::string& name) {
   return identity;
 }
 
+ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
+  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return errno;
+  char chunk[65536];
+  ErrorCode e = 0;
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) e = errno;
+    if (n <= 0) break;
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return e;
+}
+
 std::string CommandTail(int argc, char** argv) {
   std::string tail;
   for (int i = 1; i < argc; ++i) {

@@ -232,6 +232,23 @@ std::string FileIdentity(const std::string& name) {
   return "path " + std::string(path, n);
 }
 
+ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
+  QuietErrors quiet;
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  char chunk[65536];
+  ErrorCode e = 0;
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &n, nullptr)) e = static_cast<ErrorCode>(GetLastError());
+    if (e != 0 || n == 0) break;
+    text.append(chunk, n);
+  }
+  CloseHandle(file);
+  return e;
+}
+
 std::string CommandTail(int, char**) { return std::string(WindowsCommandTail(GetCommandLineA())); }
 
 void UpperCase(std::string& text) {

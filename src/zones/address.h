@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // a.b.c.d with a in the top byte; 128.0.0.0 and up are negative.
 using Ipv4Value = std::int32_t;
@@ -22,6 +24,28 @@ std::string FormatByMask(std::string_view mask, std::span<const int> numbers);
 // "&h" and eight upper-case hex digits, one pair per dotted field.
 std::string DottedQuadHexText(std::string_view text);
 Ipv4Value ParseDottedQuad(std::string_view text);
+
+// User input, read strictly: four decimal octets 0 to 255, no sign, blank
+// or leading zero; nothing when the text is anything else.
+std::optional<Ipv4Value> ParseStrictDottedQuad(std::string_view text);
+
+// An inclusive range of addresses, first <= last in signed order.
+struct AddressRange {
+  Ipv4Value first;
+  Ipv4Value last;
+};
+// The private block (10/8, 172.16/12 or 192.168/16) that holds the address,
+// if one does.
+std::optional<AddressRange> PrivateBlockOf(Ipv4Value address);
+// "a.b.c.d/n", n from 8 to 32, a prefix's first address, inside a private
+// block: the range, or the reason it is refused.
+struct PrefixParse {
+  std::optional<AddressRange> range;
+  std::string reason;
+};
+PrefixParse ParsePrivatePrefix(std::string_view text);
+// Sorted in address order, overlapping and adjacent ranges joined.
+std::vector<AddressRange> MergeRanges(std::vector<AddressRange> ranges);
 
 std::string FormatDottedQuad(Ipv4Value v);   // a.b.c.d
 std::string FormatReverseQuad(Ipv4Value v);  // d.c.b.a

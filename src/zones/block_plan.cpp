@@ -4,6 +4,7 @@
 
 #include "output/console.h"
 #include "zones/address.h"
+#include "zones/hosts.h"
 #include "zones/shared_state.h"
 #include "zones/progress.h"
 #include "zones/zone_file.h"
@@ -24,18 +25,42 @@ const std::array<AddressBlock, 3> BlockPlan = {{
     Block('A', " + Processing 10.0.0.0/8 block", OwnerForm::QualifiedLabel),
 }};
 
+namespace {
+
+// The parts of the ranges (in address order) that lie inside `within`.
+std::vector<AddressRange> RangesWithin(const std::vector<AddressRange>& ranges, AddressRange within) {
+  std::vector<AddressRange> inside;
+  for (const AddressRange& r : ranges)
+    if (r.last >= within.first && r.first <= within.last)
+      inside.push_back({std::max(r.first, within.first), std::min(r.last, within.last)});
+  return inside;
+}
+
+bool NamesAddressIn(AddressRange range) {
+  return std::any_of(Hosts.names.begin(), Hosts.names.end(),
+                     [&](const HostName& h) { return h.address >= range.first && h.address <= range.last; });
+}
+
+}  // namespace
+
 void ProcessAddressBlock(const AddressBlock& block, OutputFile& forwardZone) {
-  if (DetailClasses.find(block.ClassLetter) == std::string::npos) {
-    for (const ZoneEntry& zone : block.ReverseZones) WriteWildcardReverseZone(zone.FileName);
-    return;
-  }
-  PrintLine(block.ProgressLine);
-  const Ipv4Value first = ParseDottedQuad(block.FirstText);
-  const Ipv4Value last = ParseDottedQuad(block.LastText);
+  const AddressRange whole{ParseDottedQuad(block.FirstText), ParseDottedQuad(block.LastText)};
+  const bool detailed = DetailClasses.find(block.ClassLetter) != std::string::npos;
+  const std::vector<AddressRange> detail = detailed ? std::vector{whole} : RangesWithin(DetailRanges, whole);
+  if (detailed) PrintLine(block.ProgressLine);
   ALines lines(block.Owner, PrivateDomain);
-  WriteLineBlocks(forwardZone, lines, first, last, UpdateProgressTitle);
-  for (const ZoneEntry& zone : block.ReverseZones)
-    WriteDetailedReverseZone(zone.FileName, ParseDottedQuad(zone.FirstText), ParseDottedQuad(zone.LastText));
+  for (const AddressRange& r : detail) WriteLineBlocks(forwardZone, lines, r.first, r.last, UpdateProgressTitle);
+  for (const ZoneEntry& zone : block.ReverseZones) {
+    const AddressRange range{ParseDottedQuad(zone.FirstText), ParseDottedQuad(zone.LastText)};
+    const std::vector<AddressRange> inZone = RangesWithin(detail, range);
+    const bool named = NamesAddressIn(range);
+    if (!named && inZone.size() == 1 && inZone[0].first == range.first && inZone[0].last == range.last)
+      WriteDetailedReverseZone(zone.FileName, range.first, range.last);
+    else if (!named && inZone.empty())
+      WriteWildcardReverseZone(zone.FileName);
+    else
+      WritePartialReverseZone(zone.FileName, range, inZone);
+  }
 }
 
 void WriteForwardZone() {
@@ -43,6 +68,8 @@ void WriteForwardZone() {
   OutputFile forwardZone = OpenOutputFile(ForwardZone.FileName);
   WriteZoneHeader(forwardZone);
   for (const AddressBlock& block : BlockPlan) ProcessAddressBlock(block, forwardZone);
+  // The hosts file's names in the private domain, beside the generic ones.
+  for (const HostName& h : Hosts.forward) WriteFileLine(forwardZone, h.name + " IN A " + FormatDottedQuad(h.address));
   CloseOutputFile(forwardZone);
 }
 

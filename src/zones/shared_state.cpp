@@ -5,3 +5,4 @@ std::string DetailClasses = "ABC";
 std::string PrivateDomain;
 std::uint32_t ZoneSerial = 1;
 std::int64_t ZoneTtl = -1;
+std::vector<AddressRange> DetailRanges;

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "zones/address.h"
 
 inline constexpr std::string_view BannerText = "Talvenor Zonquist ";
 inline constexpr int BuildStamp = 20070118;  // always shown as its eight digits
@@ -22,3 +25,6 @@ extern std::string PrivateDomain;  // lower case, ends in "."
 // $TTL line); set by the command line's options.
 extern std::uint32_t ZoneSerial;
 extern std::int64_t ZoneTtl;
+// Prefixes detailed beside the blocks of DetailClasses: merged, in address
+// order.
+extern std::vector<AddressRange> DetailRanges;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/output_file.h"
 #include "zones/address.h"
@@ -46,3 +47,9 @@ class PtrLines {
 void WriteZoneHeader(OutputFile& file);
 void WriteDetailedReverseZone(std::string_view fileName, Ipv4Value first, Ipv4Value last);
 void WriteWildcardReverseZone(std::string_view fileName);
+// A zone of which only some addresses are written: the detailed ranges (in
+// address order, inside the zone) and the addresses the hosts file names.
+// Every address not written answers with the wildcard's name: a wildcard
+// stands at the top and under every name whose 256 children are not all
+// there, since a wildcard does not reach below a name that exists.
+void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const std::vector<AddressRange>& detail);

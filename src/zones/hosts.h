@@ -1,0 +1,39 @@
+// A hosts file (the format of /etc/hosts) read for the private blocks: the
+// names that their addresses answer to, and the A records of the names in
+// the private domain.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zones/address.h"
+
+// Every label of a name ending in ".": letters, digits and "-", 1 to 63 of
+// them, no "-" at either end.
+bool HasHostNameLabels(std::string_view name);
+
+struct HostName {
+  Ipv4Value address;
+  std::string name;  // fully qualified, with its final dot
+};
+
+struct HostTable {
+  std::vector<HostName> names;    // in address order, one per address: its first entry's first name
+  std::vector<HostName> forward;  // in the file's order, each pair once: names in the private domain
+  std::size_t skipped = 0;        // entries for addresses outside the private blocks
+};
+
+struct HostsParse {
+  std::optional<std::string> error;  // the error line
+  HostTable table;
+};
+HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain);
+
+// The hosts of this run; empty without --hosts.
+extern HostTable Hosts;
+
+// The name that the hosts file gives this address, or nothing.
+const std::string* HostNameOf(Ipv4Value address);
