@@ -128,3 +128,59 @@ TEST(ForEachAddress, Bounds) {
 }
 
 }  // namespace
+
+namespace {
+
+// User input: addresses read strictly, prefixes checked against the blocks.
+TEST(ParsePrivatePrefix, GoodAndBad) {
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "01.2.3.4", "1.2.3.256", "+1.2.3.4", " 1.2.3.4", "1.2.3.4 ", "1..3.4",
+                          "1.2.3.-0", "4294967306"})
+    EXPECT_FALSE(ParseStrictDottedQuad(bad).has_value()) << bad;
+  EXPECT_EQ(ParseStrictDottedQuad("10.0.255.0"), ParseDottedQuad("10.0.255.0"));
+  const std::string malformed = "is not a prefix a.b.c.d/n with n from 8 to 32";
+  const std::string outside = "lies outside 10.0.0.0/8, 172.16.0.0/12 and 192.168.0.0/16";
+  const struct {
+    const char* text;
+    const char* first;
+    const char* last;
+    std::string reason;
+  } cases[] = {
+      {"10.0.0.0/8", "10.0.0.0", "10.255.255.255", ""},
+      {"10.1.2.0/25", "10.1.2.0", "10.1.2.127", ""},
+      {"172.16.0.0/12", "172.16.0.0", "172.31.255.255", ""},
+      {"172.20.16.0/20", "172.20.16.0", "172.20.31.255", ""},
+      {"192.168.7.9/32", "192.168.7.9", "192.168.7.9", ""},
+      {"10.1.2.3/16", "", "", "does not begin its prefix (10.1.0.0/16)"},
+      {"10.0.0.0/7", "", "", malformed},
+      {"10.0.0.0/33", "", "", malformed},
+      {"10.0.0.0/08", "", "", malformed},
+      {"10.0.0.0/", "", "", malformed},
+      {"10.0.0.0", "", "", malformed},
+      {"10.0.0.00/24", "", "", malformed},
+      {"172.0.0.0/8", "", "", outside},
+      {"172.32.0.0/16", "", "", outside},
+      {"192.168.0.0/15", "", "", outside},
+      {"192.168.0.0/8", "", "", "does not begin its prefix (192.0.0.0/8)"},
+      {"8.8.8.0/24", "", "", outside},
+  };
+  for (const auto& c : cases) {
+    PrefixParse p = ParsePrivatePrefix(c.text);
+    EXPECT_EQ(p.reason, c.reason) << c.text;
+    if (c.reason.empty() && p.range) {
+      EXPECT_EQ(p.range->first, ParseDottedQuad(c.first)) << c.text;
+      EXPECT_EQ(p.range->last, ParseDottedQuad(c.last)) << c.text;
+    }
+    EXPECT_EQ(p.range.has_value(), c.reason.empty()) << c.text;
+  }
+  auto range = [](const char* a, const char* b) { return AddressRange{ParseDottedQuad(a), ParseDottedQuad(b)}; };
+  const std::vector<AddressRange> merged = MergeRanges({range("192.168.1.0", "192.168.1.255"), range("10.0.0.0", "10.0.0.9"),
+                                                        range("10.0.0.10", "10.0.0.20"), range("192.168.0.0", "192.168.3.255"),
+                                                        range("172.16.0.0", "172.16.0.0")});
+  ASSERT_EQ(merged.size(), 3u);
+  EXPECT_EQ(merged[0].last, ParseDottedQuad("10.0.0.20"));
+  EXPECT_EQ(merged[1].first, ParseDottedQuad("172.16.0.0"));
+  EXPECT_EQ(merged[2].first, ParseDottedQuad("192.168.0.0"));
+  EXPECT_EQ(merged[2].last, ParseDottedQuad("192.168.3.255"));
+}
+
+}  // namespace

@@ -98,10 +98,27 @@ TEST(DecideCommand, Options) {
       {"lan.internal. --ttl   ", Action::Reject, bad("--ttl needs a value"), "", ""},
       {"--frobnicate lan.internal.", Action::Reject, bad("unknown option --frobnicate"), "", ""},
       {"/C --frobnicate=3 lan.internal.", Action::Reject, bad("unknown option --frobnicate"), "", ""},
+      {"--detail 10.1.0.0/16 lan.internal.", Action::Generate, {" + Including detail for 10.1.0.0/16"}, "", "lan.internal."},
+      {"/C --detail=10.1.2.0/25 --hosts /etc/hosts --detail 172.20.16.0/20 lan.internal.", Action::Generate,
+       {kLineC, " + Including detail for 10.1.2.0/25", " + Including detail for 172.20.16.0/20"}, "C", "lan.internal."},
+      {"--hosts=a/b lan.internal. --hosts a/b", Action::Generate, {}, "ABC", "lan.internal."},
+      {"--hosts a --hosts b lan.internal.", Action::Reject, bad("--hosts given twice, as \"a\" and \"b\""), "", ""},
+      {"--hosts= lan.internal.", Action::Reject, bad("--hosts needs a file name"), "", ""},
+      {"--detail 10.1.2.3/16 lan.internal.", Action::Reject,
+       bad("--detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"), "", ""},
+      {"lan.internal. --detail 8.8.8.0/24", Action::Reject,
+       bad("--detail: \"8.8.8.0/24\" lies outside 10.0.0.0/8, 172.16.0.0/12 and 192.168.0.0/16"), "", ""},
+      {"--detail lan.internal.", Action::Reject,
+       bad("--detail: \"lan.internal.\" is not a prefix a.b.c.d/n with n from 8 to 32"), "", ""},
       {"--serial unixtime lan.internal.", Action::Reject,
        bad("--serial unixtime: the clock reads 0, not a serial from 1 to 4294967295"), "", ""},
   };
   for (const Case& c : cases) Check(c);
+  const std::vector<AddressRange> merged =
+      DecideCommand("--detail 10.1.0.0/24 --detail 10.1.0.128/25 --detail 10.1.1.0/24 x.").options.detail;
+  ASSERT_EQ(merged.size(), 1u);
+  EXPECT_EQ(merged[0].last, ParseDottedQuad("10.1.1.255"));
+  EXPECT_EQ(DecideCommand("--hosts=a/b x.").options.hostsFile, "a/b");
   CommandDecision now = DecideCommand("--serial unixtime lan.internal.", 1796700000);
   EXPECT_EQ(now.options.serial, 1796700000u);
   EXPECT_EQ(now.lines, std::vector<std::string>{" + Serial 1796700000 in every zone"});

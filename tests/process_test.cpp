@@ -21,6 +21,8 @@ std::vector<std::string> HelpTranscript() {
 
 TEST(Process, HelpAndRejectionsWriteNoFile) {
   const std::string notFqdn = "\" is not a fully qualified Internet domain name!";
+  TempDir inputs;
+  WriteFile(inputs / "bad", "10.1.2.2 db\n10.1.2.3 my_host\n");
   struct Case {
     std::vector<std::string> args;
     std::vector<std::string> transcript;
@@ -41,6 +43,14 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
        {kBanner, "Error: --serial takes a number from 1 to 4294967295 or unixtime, not \"0\""}, 1},
       {{"lan.internal.", "--ttl=1h"}, {kBanner, "Error: --ttl takes a number of seconds from 0 to 2147483647, not \"1h\""}, 1},
       {{"--hosts/x", "lan.internal."}, {kBanner, "Error: unknown option --hosts/x"}, 1},
+      {{"--hosts", inputs / "none", "lan.internal."},
+       {kBanner, "Error: could not read " + inputs / "none" + ": " +
+                     (BuildLineEnd() == "\r\n" ? "File not found" : "No such file or directory")},  // Wine's words
+       1},
+      {{"/C", "--hosts=" + inputs / "bad", "lan.internal."},
+       {kBanner, " + Including class C block detail only", "Error: " + inputs / "bad" + ":2: not a host name: my_host"}, 1},
+      {{"--detail", "10.1.2.3/16", "lan.internal."},
+       {kBanner, "Error: --detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"}, 1},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -98,6 +108,35 @@ TEST(Process, SerialAndTtlRun) {
   for (const std::string name : {"rfc1918.nam", "r192168.rev", "r10.rev"})
     EXPECT_EQ(ReadFile(dir / name).substr(0, header.size()), header) << name;
   EXPECT_EQ(ReadFile(dir / "r10.rev"), header + JoinLines({"* IN PTR private.ip-address.lan.internal."}));
+}
+
+// A prefix alone and a hosts file: its names first, wildcards for the rest.
+TEST(Process, DetailAndHostsRun) {
+  TempDir dir, inputs;
+  WriteFile(inputs / "hosts", "192.168.1.20 fs  # the file server\n127.0.0.1 localhost\n10.1.2.2 db\n");
+  RunResult r = RunZonquistIn(dir.path(), {"--detail", "10.1.2.0/30", "lan.internal.", "--hosts", inputs / "hosts"});
+  std::vector<std::string> transcript = RunTranscript("");
+  transcript.insert(transcript.begin() + 1,
+                    {" + Including detail for 10.1.2.0/30", " + Skipped 1 hosts entries outside the private blocks"});
+  EXPECT_EQ(r.out, JoinLines(transcript));
+  EXPECT_EQ(r.status, 0);
+  const std::vector<std::string> header(kZoneHeader.begin(), kZoneHeader.end());
+  auto file = [&](std::vector<std::string> lines) {
+    lines.insert(lines.begin(), header.begin(), header.end());
+    return JoinLines(lines);
+  };
+  const std::string w = " IN PTR private.ip-address.lan.internal.";
+  EXPECT_EQ(ReadFile(dir / "r10.rev"),
+            file({"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w,
+                  "0.2.1.10.in-addr.arpa. IN PTR 10-1-2-0.lan.internal.", "1.2.1.10.in-addr.arpa. IN PTR 10-1-2-1.lan.internal.",
+                  "2.2.1.10.in-addr.arpa. IN PTR db.lan.internal.", "3.2.1.10.in-addr.arpa. IN PTR 10-1-2-3.lan.internal."}));
+  EXPECT_EQ(ReadFile(dir / "r192168.rev"),
+            file({"*" + w, "*.1.168.192.in-addr.arpa." + w, "20.1.168.192.in-addr.arpa. IN PTR fs.lan.internal."}));
+  EXPECT_EQ(ReadFile(dir / "r17231.rev"), file({"*" + w}));
+  EXPECT_EQ(ReadFile(dir / "rfc1918.nam"),
+            file({"10-1-2-0.lan.internal. IN A 10.1.2.0", "10-1-2-1.lan.internal. IN A 10.1.2.1",
+                  "10-1-2-2.lan.internal. IN A 10.1.2.2", "10-1-2-3.lan.internal. IN A 10.1.2.3",
+                  "fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2"}));
 }
 
 TEST(Process, ClassBForwardRunCrossesEachSlash16) {

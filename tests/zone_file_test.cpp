@@ -6,6 +6,7 @@
 
 #include "test_support.h"
 #include "zones/boot_include.h"
+#include "zones/hosts.h"
 #include "zones/shared_state.h"
 
 namespace {
@@ -80,6 +81,87 @@ TEST_F(ZoneFiles, HeaderOptions) {
   }
   ZoneSerial = 1;
   ZoneTtl = -1;
+}
+
+// A wildcard at the top and under every name whose 256 children are not
+// all written: every other address still answers.
+TEST_F(ZoneFiles, PartlyWrittenZones) {
+  auto r = [](const char* first, const char* last) { return AddressRange{ParseDottedQuad(first), ParseDottedQuad(last)}; };
+  const AddressRange r10 = r("10.0.0.0", "10.255.255.255"), r17220 = r("172.20.0.0", "172.20.255.255");
+  const std::string w = " IN PTR private.ip-address.lan.internal.";
+  const struct {
+    AddressRange zone;
+    std::vector<AddressRange> detail;
+    std::vector<std::string> wildcards;  // in file order
+    std::size_t ptr;
+  } cases[] = {
+      {r10, {r("10.1.2.0", "10.1.2.127")}, {"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w}, 128},
+      {r10, {r("10.1.2.0", "10.1.2.255")}, {"*" + w, "*.1.10.in-addr.arpa." + w}, 256},
+      {r10, {r("10.1.0.0", "10.1.255.255")}, {"*" + w}, 65536},
+      {r10, {r("10.1.2.0", "10.1.2.255"), r("10.1.3.0", "10.1.3.127"), r("10.9.0.255", "10.9.0.255")},
+       {"*" + w, "*.1.10.in-addr.arpa." + w, "*.3.1.10.in-addr.arpa." + w, "*.9.10.in-addr.arpa." + w, "*.0.9.10.in-addr.arpa." + w},
+       385},
+      {r17220, {r("172.20.16.0", "172.20.31.255")}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 4097},
+      {r17220, {r("172.20.0.0", "172.20.255.255")}, {}, 65536},
+      {r17220, {}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 1},
+  };
+  Hosts.names = {{ParseDottedQuad("172.20.3.4"), "printer.other.org."}, {ParseDottedQuad("10.1.2.5"), "build.lan.internal."}};
+  std::swap(Hosts.names[0], Hosts.names[1]);  // in address order
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.ptr) + " PTR records");
+    testing::internal::CaptureStdout();
+    WritePartialReverseZone("z.rev", c.zone, c.detail);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating z.rev\n"));
+    std::vector<std::string> lines = SplitLines(ReadFile("z.rev")), wildcards;
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "@ IN SOA ns.lan.internal. postmaster.lan.internal. 1 86400 3600 604800 86400");
+    std::size_t ptr = 0;
+    for (std::size_t i = 3; i < lines.size(); ++i) {
+      if (lines[i][0] == '*') wildcards.push_back(lines[i]);
+      else ++ptr;
+      for (const std::string named : {"5.2.1.10.in-addr.arpa. IN PTR build.lan.internal.",
+                                       "4.3.20.172.in-addr.arpa. IN PTR printer.other.org.",
+                                       "6.2.1.10.in-addr.arpa. IN PTR 10-1-2-6.lan.internal."}) {
+        if (lines[i].substr(0, lines[i].find(' ')) == named.substr(0, named.find(' '))) {
+          EXPECT_EQ(lines[i], named);
+        }
+      }
+    }
+    EXPECT_EQ(wildcards, c.wildcards);
+    EXPECT_EQ(ptr, c.ptr);
+  }
+  Hosts = {};
+}
+
+// The hosts file: every address's first entry names it, each name in the
+// private domain gets its A record once; what cannot be right is refused.
+TEST(ParseHosts, GoodAndBad) {
+  const std::string text =
+      "# a comment\n\n127.0.0.1 localhost\n::1 localhost ip6-localhost\nfe80::1%eth0 link\n::ffff:10.0.0.1 mapped\r\n"
+      "192.168.1.20\tFS fileserver.lan.internal  # the file server\n10.1.2.5 build.lan.internal. build\n"
+      "10.1.2.5 alias\n192.168.1.20 fs\n172.20.3.4 printer.other.org\n8.8.8.8 public.example\n";
+  HostsParse p = ParseHosts(text, "hosts", "lan.internal.");
+  ASSERT_FALSE(p.error) << *p.error;
+  std::vector<std::string> names, forward;
+  for (const HostName& h : p.table.names) names.push_back(FormatDottedQuad(h.address) + " " + h.name);
+  for (const HostName& h : p.table.forward) forward.push_back(h.name + " " + FormatDottedQuad(h.address));
+  EXPECT_EQ(names, (std::vector<std::string>{"10.1.2.5 build.lan.internal.", "172.20.3.4 printer.other.org.",
+                                             "192.168.1.20 fs.lan.internal."}));
+  EXPECT_EQ(forward, (std::vector<std::string>{"fs.lan.internal. 192.168.1.20", "fileserver.lan.internal. 192.168.1.20",
+                                               "build.lan.internal. 10.1.2.5", "alias.lan.internal. 10.1.2.5"}));
+  EXPECT_EQ(p.table.skipped, 5u);
+  const std::pair<std::string, std::string> bad[] = {
+      {"10.0.0.1\n", "hosts:1: an address and no name"},
+      {"\n10.0.0.01 x\n", "hosts:2: not an IPv4 or IPv6 address: 10.0.0.01"},
+      {"10.0.0.1.2 x\n", "hosts:1: not an IPv4 or IPv6 address: 10.0.0.1.2"},
+      {"fe80::1::2 x\n", "hosts:1: not an IPv4 or IPv6 address: fe80::1::2"},
+      {"1:2:3:4:5:6:7 x\n", "hosts:1: not an IPv4 or IPv6 address: 1:2:3:4:5:6:7"},
+      {"10.0.0.1 ok my_host\n", "hosts:1: not a host name: my_host"},
+      {"127.0.0.1 -x\n", "hosts:1: not a host name: -x"},
+      {"10.0.0.1 a..b\n", "hosts:1: not a host name: a..b"},
+      {"10.0.0.1 " + std::string(64, 'a') + "\n", "hosts:1: not a host name: " + std::string(64, 'a')},
+  };
+  for (const auto& [input, error] : bad) EXPECT_EQ(ParseHosts(input, "hosts", "lan.internal.").error, "Error: " + error);
 }
 
 TEST_F(ZoneFiles, BootIncludeLines) {
