@@ -178,7 +178,9 @@ if [[ $what == secondary ]]; then
 fi
 
 if [[ " ${dns_resolvers[*]} " == *" $what "* ]]; then
-  in_namespace "$what in front of nsd" "b: " resolver_lifecycle "$what" "$work/R" "$zonquist"
+  mark="b: "
+  [[ $what != unbound-resolver ]] || mark="c: "  # the one that also serves a real network
+  in_namespace "$what in front of nsd" "$mark" resolver_lifecycle "$what" "$work/R" "$zonquist"
   echo "$what: $(server_version "$what")"
   finish
 fi
@@ -216,6 +218,6 @@ RUN=B in_namespace "/B $what" loaded session "$what" "$work/B" "$work/B-$what" 3
 # The life of the zones on the server: a /C run from a fresh start, then
 # reruns and a failure, each followed by the README's reload.
 mkdir -p "$work/L/zones"
-in_namespace "lifecycle $what" "d: " lifecycle "$what" "$work/L/zones" "$work/L" "$zonquist" "$here/dns/checks.sh"
+in_namespace "lifecycle $what" "e: " lifecycle "$what" "$work/L/zones" "$work/L" "$zonquist" "$here/dns/checks.sh"
 echo "$what: $(server_version "$what")"
 finish

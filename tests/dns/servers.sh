@@ -483,9 +483,56 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   printf '%s\n' "$GUARD" | dd of="$zones/r192168.rev" conv=notrunc status=none
   reload
   after_failure guarded 4
+
+  # A real network: two prefixes and a hosts file. A server that the
+  # guarded file stopped is started again on the new files.
+  SERIAL=4
+  # shellcheck disable=SC2046
+  (cd "$zones" && "$zonquist" $(network_run "$work" 4) >/dev/null)
+  if kill -0 "$server_pid" 2>/dev/null; then
+    reload
+  else
+    run_recipe "$server" "$zones" "$work"
+    wait "$launched" 2>/dev/null
+    start_server "$server" "$work"
+  fi
+  await_zones "$zones" 240 || return 1
+  echo "e: prefixes and a hosts file"
+  network_checks other.example.
+  if [[ $server == bind ]]; then
+    expect "BIND's forward zone" "$zones/rfc1918.nam" "$(grep -o '"[^"]*rfc1918.nam"' "$zones/zonquist-named.conf" | tr -d '"')"
+  fi
   stop_server
   trap - EXIT
   SERIAL=1
+}
+
+# The arguments of a run for a real network: a /25 of 10/8 and a /20 of
+# 172.16/12 detailed, and a hosts file (written into WORK) that names an
+# address of a prefix, one in a zone of the wildcard, and the name server.
+network_run() {  # WORK SERIAL
+  printf '127.0.0.1 localhost\n10.1.2.5 build\n172.20.3.4 printer.other.example. printer\n10.200.0.1 ns\n' >"$1/hosts"
+  echo "--detail 10.1.2.0/25 --detail 172.20.16.0/20 --hosts $1/hosts other.example. --serial $2"
+}
+
+# What every address answers after network_run: its own name, its generic
+# one, or its wildcard's; asked with $asking (ask when unset).
+network_checks() {  # DOMAIN
+  local q=${asking:-ask} a wanted
+  for a in 10.1.2.5:build 172.20.3.4:printer 10.200.0.1:ns 10.1.2.6: 172.20.20.20: 10.1.2.200:* 10.1.77.1:* \
+    10.200.0.2:* 172.20.3.9:* 172.20.99.1:* 10.99.1.1:* 172.31.1.1:* 192.168.5.5:*; do
+    wanted=${a#*:}
+    a=${a%%:*}
+    case $wanted in
+      '') wanted=${a//./-}.$1 ;;
+      '*') wanted=private.ip-address.$1 ;;
+      *) wanted=$wanted.$1 ;;
+    esac
+    expect "PTR of $a" "$wanted" "$($q -x "$a")"
+  done
+  expect "A of build.$1" 10.1.2.5 "$($q "build.$1" A)"
+  expect "A of ns.$1" 10.200.0.1 "$($q "ns.$1" A)"
+  expect "A of 172-20-16-0.$1" 172.20.16.0 "$($q "172-20-16-0.$1" A)"
 }
 
 # What the server serves for 168.192.in-addr.arpa. after a failed run
@@ -586,6 +633,20 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   echo "b: a /C rerun with another domain through $resolver"
   resolver_checks other.example.
   expect "A of the old name $old" "" "$(resolve_short "$old" A | grep -v '^;' || true)"
+  [[ $resolver == unbound-resolver ]] || return 0
+
+  # A real network through it.
+  (cd "$zones" && "$zonquist" $(network_run "$base" 2) >/dev/null)
+  as_auth
+  reload
+  SERIAL=2 await_zones "$zones" 240 || return 1
+  keep_pids
+  as_resolver
+  NS_ADDRESS=10.53.0.1 reload
+  keep_pids
+  asking=resolve_short await 120 build.other.example. -x 10.1.2.5 || return 1
+  echo "c: prefixes and a hosts file through $resolver"
+  asking=resolve_short network_checks other.example.
 }
 
 # BIND as a primary on 10.53.0.1 and NSD as its secondary on 10.53.0.2,
