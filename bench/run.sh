@@ -14,11 +14,21 @@ echo "## Line formatting"
   grep -E "(Lines|Mask).*_median"
 echo
 echo "## Runs against the write floor ($pairs ABBA pairs a row, medians; ratio range in brackets)"
-echo "| fs    | run  |    records |      bytes | seconds |   floor | floor GB/s |    MB/s |     s/GB | peak MiB | ratio to floor |"
-echo "|-------|------|------------|------------|---------|---------|------------|---------|----------|----------|----------------|"
+echo "| fs    | run                    |    records |      bytes | seconds |   floor | floor GB/s |    MB/s |     s/GB | peak MiB | ratio to floor |"
+echo "|-------|------------------------|------------|------------|---------|---------|------------|---------|----------|----------|----------------|"
+# A real network's inputs: a hosts file of 100,000 entries over the three
+# blocks (the same every time), and a /16 of 10/8.
+hosts=$(mktemp /tmp/zonquist-bench-hosts-XXXXXX)
+awk 'BEGIN { for (i = 0; i < 100000; i++) {
+  if (i % 10 < 7) a = sprintf("10.%d.%d.%d", i * 7919 % 256, int(i / 256) % 256, i % 256)
+  else if (i % 10 < 9) a = sprintf("172.%d.%d.%d", 16 + i % 16, i * 31 % 256, int(i / 16) % 256)
+  else a = sprintf("192.168.%d.%d", int(i / 256) % 256, i * 13 % 256)
+  printf "%s host-%d host-%d.lan.internal  # entry %d\n", a, i, i, i } }' >"$hosts"
 for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")
-  "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - /A /B /C
+  "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - \
+    "--hosts=$hosts" /A /B /C --detail=10.1.0.0/16
   rm -rf "$dir"
 done
+rm -f "$hosts"

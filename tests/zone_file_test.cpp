@@ -105,8 +105,8 @@ TEST_F(ZoneFiles, PartlyWrittenZones) {
       {r17220, {r("172.20.0.0", "172.20.255.255")}, {}, 65536},
       {r17220, {}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 1},
   };
-  Hosts.names = {{ParseDottedQuad("172.20.3.4"), "printer.other.org."}, {ParseDottedQuad("10.1.2.5"), "build.lan.internal."}};
-  std::swap(Hosts.names[0], Hosts.names[1]);  // in address order
+  Hosts.text = "build.lan.internal.printer.other.org.";
+  Hosts.names = {{ParseDottedQuad("10.1.2.5"), 0, 19}, {ParseDottedQuad("172.20.3.4"), 19, 18}};  // in address order
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.ptr) + " PTR records");
     testing::internal::CaptureStdout();
@@ -143,8 +143,8 @@ TEST(ParseHosts, GoodAndBad) {
   HostsParse p = ParseHosts(text, "hosts", "lan.internal.");
   ASSERT_FALSE(p.error) << *p.error;
   std::vector<std::string> names, forward;
-  for (const HostName& h : p.table.names) names.push_back(FormatDottedQuad(h.address) + " " + h.name);
-  for (const HostName& h : p.table.forward) forward.push_back(h.name + " " + FormatDottedQuad(h.address));
+  for (const HostName& h : p.table.names) names.push_back(FormatDottedQuad(h.address) + " " + std::string(p.table.NameOf(h)));
+  for (const HostName& h : p.table.forward) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatDottedQuad(h.address));
   EXPECT_EQ(names, (std::vector<std::string>{"10.1.2.5 build.lan.internal.", "172.20.3.4 printer.other.org.",
                                              "192.168.1.20 fs.lan.internal."}));
   EXPECT_EQ(forward, (std::vector<std::string>{"fs.lan.internal. 192.168.1.20", "fileserver.lan.internal. 192.168.1.20",

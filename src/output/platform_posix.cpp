@@ -241,6 +241,8 @@ std::string FileIdentity(const std::string& name) {
 ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
   int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return errno;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) text.reserve(static_cast<std::size_t>(st.st_size));
   char chunk[65536];
   ErrorCode e = 0;
   for (;;) {

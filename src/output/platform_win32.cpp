@@ -237,6 +237,8 @@ ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
   HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  LARGE_INTEGER size{};
+  if (GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size)) text.reserve(static_cast<std::size_t>(size.QuadPart));
   char chunk[65536];
   ErrorCode e = 0;
   for (;;) {

@@ -69,7 +69,14 @@ void WriteForwardZone() {
   WriteZoneHeader(forwardZone);
   for (const AddressBlock& block : BlockPlan) ProcessAddressBlock(block, forwardZone);
   // The hosts file's names in the private domain, beside the generic ones.
-  for (const HostName& h : Hosts.forward) WriteFileLine(forwardZone, h.name + " IN A " + FormatDottedQuad(h.address));
+  std::string line;
+  for (const HostName& h : Hosts.forward) {
+    char address[AppendedQuadSpace];
+    line.assign(Hosts.NameOf(h));
+    line += " IN A ";
+    line.append(address, AppendDottedQuad(address, h.address));
+    WriteFileLine(forwardZone, line);
+  }
   CloseOutputFile(forwardZone);
 }
 

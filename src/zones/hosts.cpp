@@ -60,82 +60,87 @@ bool IsIpv6(std::string_view text) {
   return count(text.substr(0, gap)) && count(text.substr(gap + 2)) && groups < 8;
 }
 
-std::string Lowered(std::string_view text) {
-  std::string s(text);
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 }  // namespace
 
 HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain) {
   HostsParse parse;
   HostTable& table = parse.table;
-  std::vector<HostName> named;  // every address's first entry, in the file's order
   std::size_t lineNumber = 0;
   auto fail = [&](const std::string& reason) {
     parse.error = "Error: " + std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + reason;
     return parse;
   };
+  std::string name;
+  std::vector<HostName> entryNames;
   for (std::size_t at = 0; at < text.size();) {
     ++lineNumber;
     const std::size_t end = std::min(text.find('\n', at), text.size());
     std::string_view line = text.substr(at, end - at);
     at = end + 1;
     line = line.substr(0, line.find('#'));
-    std::vector<std::string_view> fields;
-    for (std::size_t i = 0; i < line.size();) {
-      const std::size_t start = line.find_first_not_of(" \t\r", i);
-      if (start == std::string_view::npos) break;
-      const std::size_t stop = std::min(line.find_first_of(" \t\r", start), line.size());
-      fields.push_back(line.substr(start, stop - start));
-      i = stop;
-    }
-    if (fields.empty()) continue;
-    const std::optional<Ipv4Value> address = ParseStrictDottedQuad(fields[0]);
-    if (!address && !IsIpv6(fields[0])) return fail("not an IPv4 or IPv6 address: " + std::string(fields[0]));
-    if (fields.size() == 1) return fail("an address and no name");
+    std::size_t cursor = 0;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    auto field = [&]() {
+      while (cursor < line.size() && blank(line[cursor])) ++cursor;
+      const std::size_t start = cursor;
+      while (cursor < line.size() && !blank(line[cursor])) ++cursor;
+      return line.substr(start, cursor - start);
+    };
+    const std::string_view first = field();
+    if (first.empty()) continue;
+    const std::optional<Ipv4Value> address = ParseStrictDottedQuad(first);
+    if (!address && !IsIpv6(first)) return fail("not an IPv4 or IPv6 address: " + std::string(first));
     const bool inBlocks = address && PrivateBlockOf(*address);
-    for (std::size_t i = 1; i < fields.size(); ++i) {
-      std::string name = Lowered(fields[i]);
-      if (!name.empty() && name.back() == '.') name.pop_back();
-      // A name without a dot is one of the private domain's.
+    std::size_t names = 0;
+    entryNames.clear();
+    for (std::string_view given = field(); !given.empty(); given = field(), ++names) {
+      name.assign(given);
+      for (char& c : name)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (name.back() == '.') name.pop_back();
+      // A name without a dot is one of the private domain's, which is
+      // checked already.
       const bool relative = name.find('.') == std::string::npos;
       name += '.';
+      if (!HasHostNameLabels(name)) return fail("not a host name: " + std::string(given));
       if (relative) name.append(domain);
-      if (name.size() > 254 || !HasHostNameLabels(name)) return fail("not a host name: " + std::string(fields[i]));
+      if (name.size() > 254) return fail("not a host name: " + std::string(given));
       if (!inBlocks) continue;
-      if (i == 1) named.push_back({*address, name});
+      // The same name twice in one entry is one.
+      if (std::any_of(entryNames.begin(), entryNames.end(), [&](const HostName& e) { return table.NameOf(e) == name; }))
+        continue;
+      const HostName h{*address, static_cast<std::uint32_t>(table.text.size()), static_cast<std::uint32_t>(name.size())};
+      table.text += name;
+      entryNames.push_back(h);
+      if (names == 0) table.names.push_back(h);
       const bool inDomain = name == domain || (name.size() > domain.size() && name[name.size() - domain.size() - 1] == '.' &&
                                                name.compare(name.size() - domain.size(), domain.size(), domain) == 0);
-      if (inDomain) table.forward.push_back({*address, std::move(name)});
+      if (inDomain) table.forward.push_back(h);
     }
+    if (names == 0) return fail("an address and no name");
     if (!inBlocks) ++table.skipped;
   }
   // The first entry of an address names it, as the C library's lookup does.
   auto u = [](Ipv4Value v) { return static_cast<std::uint32_t>(v); };
-  std::stable_sort(named.begin(), named.end(), [&](const HostName& a, const HostName& b) { return u(a.address) < u(b.address); });
-  named.erase(std::unique(named.begin(), named.end(), [](const HostName& a, const HostName& b) { return a.address == b.address; }),
-              named.end());
-  table.names = std::move(named);
-  // Each A record once, where it first stands.
-  std::vector<std::uint32_t> order(table.forward.size());
-  std::iota(order.begin(), order.end(), 0u);
-  auto key = [&](std::uint32_t i) { return std::pair(std::string_view(table.forward[i].name), u(table.forward[i].address)); };
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+  std::stable_sort(table.names.begin(), table.names.end(),
+                   [&](const HostName& a, const HostName& b) { return u(a.address) < u(b.address); });
+  table.names.erase(std::unique(table.names.begin(), table.names.end(),
+                                [](const HostName& a, const HostName& b) { return a.address == b.address; }),
+                    table.names.end());
+  // Each A record once, where it first stands: sorted by a hash, and the
+  // names compared only where the hashes meet.
+  auto key = [&](const HostName& h) { return std::pair(table.NameOf(h), h.address); };
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> order(table.forward.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i)
+    order[i] = {std::hash<std::string_view>{}(table.NameOf(table.forward[i])) * 31 + u(table.forward[i].address), i};
+  std::sort(order.begin(), order.end());
   std::vector<bool> repeated(table.forward.size());
-  for (std::size_t i = 1; i < order.size(); ++i) repeated[order[i]] = key(order[i]) == key(order[i - 1]);
+  for (std::size_t i = 0; i < order.size(); ++i)
+    for (std::size_t j = i; j-- > 0 && order[j].first == order[i].first;)
+      if (key(table.forward[order[j].second]) == key(table.forward[order[i].second])) repeated[order[i].second] = true;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < table.forward.size(); ++i)
-    if (!repeated[i] && kept++ != i) table.forward[kept - 1] = std::move(table.forward[i]);
+    if (!repeated[i]) table.forward[kept++] = table.forward[i];
   table.forward.resize(kept);
   return parse;
-}
-
-const std::string* HostNameOf(Ipv4Value address) {
-  auto u = [](Ipv4Value v) { return static_cast<std::uint32_t>(v); };
-  auto it = std::lower_bound(Hosts.names.begin(), Hosts.names.end(), u(address),
-                             [&](const HostName& h, std::uint32_t a) { return u(h.address) < a; });
-  return it != Hosts.names.end() && it->address == address ? &it->name : nullptr;
 }

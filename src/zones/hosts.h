@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,15 +16,20 @@
 // them, no "-" at either end.
 bool HasHostNameLabels(std::string_view name);
 
+// Names are kept once each in one text, so that a large hosts file costs
+// little more than its names.
 struct HostName {
   Ipv4Value address;
-  std::string name;  // fully qualified, with its final dot
+  std::uint32_t at;    // where the name stands in HostTable::text
+  std::uint32_t size;  // fully qualified, with its final dot
 };
 
 struct HostTable {
+  std::string text;               // the names, one after another
   std::vector<HostName> names;    // in address order, one per address: its first entry's first name
   std::vector<HostName> forward;  // in the file's order, each pair once: names in the private domain
   std::size_t skipped = 0;        // entries for addresses outside the private blocks
+  std::string_view NameOf(const HostName& h) const { return std::string_view(text).substr(h.at, h.size); }
 };
 
 struct HostsParse {
@@ -35,5 +41,3 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
 // The hosts of this run; empty without --hosts.
 extern HostTable Hosts;
 
-// The name that the hosts file gives this address, or nothing.
-const std::string* HostNameOf(Ipv4Value address);

@@ -98,6 +98,7 @@ void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const
   PtrLines lines(PrivateDomain);
   std::uint32_t slash16 = ~0u;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pieces;
+  std::string line;
   for (std::size_t i = 0; i < runs.size();) {
     // The pieces of the runs in one /24, then its lines.
     std::uint32_t at = runs[i].first;
@@ -129,7 +130,11 @@ void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const
           WriteLineBlocks(file, lines, static_cast<Ipv4Value>(a), static_cast<Ipv4Value>(stop - 1), UpdateProgressTitle);
         if (stop <= to) {
           UpdateProgressTitle(static_cast<Ipv4Value>(stop));
-          WriteFileLine(file, ReverseName(stop, 4) + " IN PTR " + named->name);
+          char owner[AppendedQuadSpace];
+          line.assign(owner, AppendReverseQuad(owner, static_cast<Ipv4Value>(stop)));
+          line += ".in-addr.arpa. IN PTR ";
+          line += Hosts.NameOf(*named);
+          WriteFileLine(file, line);
         }
         a = stop + 1;
         if (stop == to) break;
