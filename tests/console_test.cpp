@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <chrono>
+#include <ctime>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -48,6 +52,14 @@ TEST(ProgressTitle, RateLimitedBySecondsDigit) {
   // The second moved on between the readings: the newer digit is kept, so
   // a call at that newer second leaves the title.
   Drive({{"10.0.0.1", "78", true}, {"10.0.0.2", "8", false}}, '8');
+  // The real clock's digit follows the clock, a second apart.
+  for (int i = 0; i < 2; ++i) {
+    const std::time_t before = std::time(nullptr);
+    const char digit = SecondsUnitsDigit();
+    const std::time_t after = std::time(nullptr);
+    EXPECT_TRUE(digit == '0' + before % 10 || digit == '0' + after % 10) << digit;
+    if (i == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1050));
+  }
 }
 
 TEST(Console, EmptyLineIsOnlyTheLineEnd) {

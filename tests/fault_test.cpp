@@ -321,7 +321,7 @@ TEST(Faults, FifoWithReaderGetsEveryLine) {
 }
 
 TEST(Faults, ConsoleThatGoesAwayCostsNoFile) {
-  const StandardOutput outputs[] = {StandardOutput::Closed, StandardOutput::FirstLineOnly};
+  const StandardOutput outputs[] = {StandardOutput::Closed, StandardOutput::BothClosed, StandardOutput::FirstLineOnly};
   for (StandardOutput output : outputs) {
     TempDir dir;
     RunOptions options;
@@ -683,8 +683,16 @@ TEST(WholeOrEmpty, EachSystemCallFailing) {
       if (call == "close") EXPECT_TRUE(SameBytes(dir / file, NormalRun() + "/" + file));
       else EXPECT_EQ(SizeOf(dir / file), 0);
     }
+    // Its guard synced, then failing, then not even emptied: guarded, and said.
+    SCOPED_TRACE("a file that cannot be emptied: " + file);
+    TempDir dir;
+    RunResult r = RunZonquistIn(dir.path(), kArgs, under({"-P", dir / file, "-e", "trace=fdatasync,ftruncate", "-e",
+                                                           "inject=fdatasync:error=EIO:when=1", "-e", "inject=ftruncate:error=EIO:when=2"}));
+    EXPECT_EQ(r.err, ErrorLine(file, eio) + JoinLines({"Error: could not empty " + file + ": " + eio + "; it is left guarded"}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(ReadFile(dir / file), JoinLines({"INCOMPLETE-ZONQUIST-20070118-IS-WRITING"}));
   }
-  const struct {
+  struct {
     std::string what;
     std::vector<std::string> calls;
     std::string lastLine, err;
@@ -693,14 +701,27 @@ TEST(WholeOrEmpty, EachSystemCallFailing) {
        "Not done: this folder could not be synced.", "Error: could not sync this folder: " + eio},
       {"the console's first write", {"-e", "trace=write", "-e", "inject=write:error=EIO:when=1"}, "Done.",
        "Error: could not write the console output: " + eio},
+      {"a signal at the hold before Done.", {}, "Done.", ""},
   };
+  // The hold is the run's last block of signals.
+  {
+    TempDir dir, trace;
+    RunOptions traced = under({"-o", trace / "calls", "-e", "trace=rt_sigprocmask"});
+    ASSERT_EQ(RunZonquistIn(dir.path(), kArgs, traced).status, 0);
+    int calls = 0, hold = 0;
+    std::ifstream in(trace / "calls");
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("rt_sigprocmask(", 0) == 0 && ++calls && line.find("SIG_BLOCK") != std::string::npos) hold = calls;
+    runs[std::size(runs) - 1].calls = {"-e", "trace=rt_sigprocmask", "-e",
+                                       "inject=rt_sigprocmask:signal=SIGTERM:when=" + std::to_string(hold)};
+  }
   for (const auto& run : runs) {
     SCOPED_TRACE(run.what);
     TempDir dir;
     RunResult r = RunZonquistIn(dir.path(), kArgs, under(run.calls));
     EXPECT_EQ(SplitLines(r.out).back(), run.lastLine);
-    EXPECT_EQ(r.err, JoinLines({run.err}));
-    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, run.err.empty() ? "" : JoinLines({run.err}));
+    EXPECT_EQ(r.status, run.err.empty() ? 0 : 2);
     for (const std::string& name : OutputNames()) EXPECT_TRUE(SameBytes(dir / name, NormalRun() + "/" + name)) << name;
   }
 }

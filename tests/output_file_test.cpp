@@ -108,6 +108,7 @@ TEST(OutputFile, ANameReachingAFileOfThisRunIsRefused) {
   ASSERT_EQ(symlink("first", "second"), 0);
   EXPECT_EQ(WriteLines("second", {"lost"}), Native("Error: could not write second: it is the same file as first\n"));
   EXPECT_EQ(ReadFile("first"), Native("kept\n"));
+  EXPECT_TRUE(OutputFailed()) << "the run would end as done";
 }
 
 }  // namespace

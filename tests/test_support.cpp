@@ -152,6 +152,7 @@ RunResult RunZonquistIn(const std::string& dir, const std::vector<std::string>& 
       close(pipeFds[1]);
     } else {
       close(1);
+      if (options.output == StandardOutput::BothClosed) close(2);
     }
     if (chdir(dir.c_str()) != 0) _exit(126);
     std::vector<char*> raw;

@@ -99,6 +99,7 @@ struct RunResult {
 enum class StandardOutput {
   Captured,
   Closed,          // the descriptor is not open at all
+  BothClosed,      // nor is standard error
   FirstLineOnly,   // a pipe whose reader goes away after one line
   IntoFile,        // RunOptions::outputFile, emptied first as a shell does
 };

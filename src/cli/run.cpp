@@ -6,6 +6,7 @@
 
 #include "cli/command_line.h"
 #include "output/console.h"
+#include "output/errors.h"
 #include "output/output_file.h"
 #include "output/platform.h"
 #include "zones/block_plan.h"
@@ -52,7 +53,7 @@ int RunSequence(std::string_view commandTail) {
     const std::string& file = decision.options.hostsFile;
     std::string text;
     if (platform::ErrorCode e = platform::ReadWholeFile(file, text)) {
-      PrintLine("Error: could not read " + file + ": " + platform::ErrorText(e));
+      PrintLine("Error: could not read " + file + ": " + ErrorText(e));
       return 1;
     }
     HostsParse hosts = ParseHosts(text, file, PrivateDomain);
@@ -66,8 +67,8 @@ int RunSequence(std::string_view commandTail) {
   }
   if (platform::ErrorCode e = platform::LockWorkingFolder()) {
     // Never a run unlocked: another could be writing here unseen.
-    PrintErrorLine(e == platform::FolderBusy ? "Error: " + platform::ErrorText(e)
-                                             : "Error: could not lock this folder: " + platform::ErrorText(e));
+    PrintErrorLine(e == platform::FolderBusy ? "Error: " + ErrorText(e)
+                                             : "Error: could not lock this folder: " + ErrorText(e));
     SayNotDone();
     return 2;
   }
@@ -76,7 +77,7 @@ int RunSequence(std::string_view commandTail) {
   WriteForwardZone();
   // The new files' names as durable as their bytes.
   platform::ErrorCode synced = platform::SyncFolder();
-  if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + platform::ErrorText(synced));
+  if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + ErrorText(synced));
   // A signal after this must not make a finished run look interrupted.
   platform::HoldInterrupts();
   if (OutputFailed()) {
@@ -97,7 +98,7 @@ int RunZonquist(std::string_view commandTail) {
   int status = RunSequence(commandTail);
   // The transcript is part of the result: one that was lost is said.
   if (platform::ErrorCode e = ConsoleFailure()) {
-    PrintErrorLine("Error: could not write the console output: " + platform::ErrorText(e));
+    PrintErrorLine("Error: could not write the console output: " + ErrorText(e));
     status = 2;
   }
   return status;

@@ -26,3 +26,15 @@ void PrintErrorLine(std::string_view text) {
 }
 
 void SetTitle(std::string_view text) { platform::SetConsoleTitleText(text); }
+
+char SecondsUnitsDigit() {
+  // Worked out again only when the clock's second has moved.
+  static std::int64_t lastSecond = -1;
+  static char digit = '0';
+  const std::int64_t now = platform::ClockSeconds();
+  if (now != lastSecond) {
+    lastSecond = now;
+    digit = platform::LocalSecondsDigit(now);
+  }
+  return digit;
+}

@@ -13,6 +13,10 @@ platform::ErrorCode ConsoleFailure();
 void PrintErrorLine(std::string_view text);
 void SetTitle(std::string_view text);
 
+// Units digit of the local clock's seconds, '0' to '9'; cheap enough to ask
+// once per address.
+char SecondsUnitsDigit();
+
 // Units digit of the seconds at the last title change; code 0 until then.
 extern char LastTitleSecond;
 

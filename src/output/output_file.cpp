@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "output/console.h"
+#include "output/errors.h"
+#include "output/watched_files.h"
 
 namespace {
 
@@ -29,15 +31,17 @@ void Report(OutputFile& file, platform::ErrorCode code) {
   anyOutputFailed = true;
   if (file.reported) return;
   file.reported = true;
-  PrintErrorLine(ErrorLine(file.name, platform::ErrorText(code)));
+  PrintErrorLine(ErrorLine(file.name, ErrorText(code)));
 }
 
 // A zone cut short would be served with records missing or wrong: a file
 // that could not be written in full is left empty, which servers refuse.
+// One that cannot even be emptied keeps its guard, which they refuse too.
 void Fail(OutputFile& file, platform::ErrorCode code) {
   Report(file, code);
   file.buffer.reset();
-  platform::CutToEmpty(file.handle);
+  if (platform::ErrorCode e = platform::EmptyFile(file.handle))
+    PrintErrorLine("Error: could not empty " + file.name + ": " + ErrorText(e) + "; it is left guarded");
 }
 
 // The first bytes of a disk file go out as the guard; the real ones are
@@ -80,11 +84,13 @@ void Abandon(OutputFile& file) {
   file.open = false;
   file.buffer.reset();
   anyOutputFailed = true;
-  platform::CutToEmpty(file.handle);
+  const platform::ErrorCode emptied = platform::EmptyFile(file.handle);
   if (!file.reported) {
     file.reported = true;
     platform::WriteStandardError(file.abandonedLine);
   }
+  if (emptied != 0) platform::WriteStandardError(file.unemptiedLine);
+  Unwatch(file.handle);
   (void)platform::CloseFile(file.handle);
 }
 
@@ -104,6 +110,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     handedOver = other.handedOver;
     std::memcpy(head, other.head, sizeof head);
     abandonedLine = std::move(other.abandonedLine);
+    unemptiedLine = std::move(other.unemptiedLine);
   }
   return *this;
 }
@@ -144,29 +151,45 @@ OutputFile OpenOutputFile(std::string_view name) {
   const std::string eol(platform::LineEnd);
   std::string interrupted = ErrorLine(file.name, "interrupted") + eol;
   // The only exception here is running out of memory.
-  file.abandonedLine = ErrorLine(file.name, platform::ErrorText(platform::OutOfMemory)) + eol;
+  file.abandonedLine = ErrorLine(file.name, ErrorText(platform::OutOfMemory)) + eol;
+  file.unemptiedLine = "Error: could not empty " + file.name + "; it is left guarded" + eol;
   // Room for the file's record first: nothing may fail once it is emptied.
   openedIdentities.reserve(openedIdentities.size() + 1);
   openedNames.reserve(openedNames.size() + 1);
   std::string recordedName = file.name;
-  std::string identity;
-  platform::ErrorCode e = platform::OpenForWriting(file.name, interrupted, openedIdentities, identity, file.handle);
-  if (e == platform::AlreadyWritten) {
-    const auto at = std::find(openedIdentities.begin(), openedIdentities.end(), identity) - openedIdentities.begin();
+  platform::FileHandle handle;
+  auto refuse = [&](platform::ErrorCode e, const std::string& reason) {
+    if (handle.value != -1) (void)platform::CloseFile(handle);
     anyOutputFailed = file.reported = true;
-    PrintErrorLine(ErrorLine(file.name, "it is the same file as " + openedNames[static_cast<std::size_t>(at)]));
+    PrintErrorLine(ErrorLine(file.name, reason.empty() ? ErrorText(e) : reason));
     file.buffer.reset();
-    return file;
+    return std::move(file);
+  };
+  if (platform::ErrorCode e = platform::OpenFile(file.name, handle)) {
+    handle.value = -1;
+    return refuse(e, "");
   }
-  if (e != 0) {
-    Report(file, e);
-    file.buffer.reset();
-    return file;
+  // Told from the open file itself, before anything is locked or cut: no
+  // link made since the run began brings a second name to a file this run
+  // writes. A file whose identity is not known (a device) is never cut.
+  std::string identity = platform::IdentityOfOpenFile(handle);
+  const auto same = std::find(openedIdentities.begin(), openedIdentities.end(), identity);
+  if (!identity.empty() && same != openedIdentities.end())
+    return refuse(platform::AlreadyWritten,
+                  "it is the same file as " + openedNames[static_cast<std::size_t>(same - openedIdentities.begin())]);
+  // Another holder keeps its file untouched; so do the console's streams.
+  if (platform::ErrorCode e = platform::LockFile(handle)) return refuse(e, "");
+  if (platform::ErrorCode e = platform::ConsoleStreamOf(handle)) return refuse(e, "");
+  if (!Watch(handle, interrupted)) return refuse(platform::TooManyOpenFiles, "");
+  if (platform::ErrorCode e = platform::EmptyFile(handle)) {
+    Unwatch(handle);
+    return refuse(e, "");
   }
   if (recording && !identity.empty()) {
     openedIdentities.push_back(std::move(identity));
     openedNames.push_back(std::move(recordedName));
   }
+  file.handle = handle;
   file.open = true;
   return file;
 }
@@ -201,6 +224,7 @@ void CloseOutputFile(OutputFile& file) {
     if (e != 0) Fail(file, e);
   }
   file.open = false;
+  Unwatch(file.handle);
   platform::ErrorCode closed = platform::CloseFile(file.handle);
   if (e == 0 && closed != 0) Report(file, closed);
   if (whole && e == 0 && closed == 0) ++committedFiles;

@@ -33,6 +33,7 @@ struct OutputFile {
   std::uint64_t handedOver = 0;  // bytes given to the system so far
   char head[GuardRoom] = {};     // the real bytes under the guard
   std::string abandonedLine;     // said without allocating, when unwinding
+  std::string unemptiedLine;     // likewise, when it cannot even be emptied
 
   OutputFile() = default;
   OutputFile(OutputFile&&) noexcept;

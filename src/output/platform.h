@@ -66,21 +66,24 @@ ErrorCode WriteStandardOutput(std::string_view bytes);
 void WriteStandardError(std::string_view bytes);
 void SetConsoleTitleText(std::string_view title);
 
-// Units digit of the local clock's seconds, '0' to '9'; cheap enough to ask
-// once per address.
-char SecondsUnitsDigit();
+// The clock's seconds since 1970, cheap enough to ask once per address,
+// and the units digit of the local clock's seconds at that moment.
+std::int64_t ClockSeconds();
+char LocalSecondsDigit(std::int64_t clockSeconds);
 
-// Create or open for writing only, exclusive to this process while open; a
-// disk file is emptied in place. Never truncates what another holds locked,
-// nor the standard output or error, nor a file whose identity (as
-// FileIdentity gives it, told from the open file itself) is in `taken`:
-// AlreadyWritten, with `identity` set. Never follows a symbolic link that
-// belongs to anyone but this user or the administrator. On success
-// `identity` is the file's. Until it is closed, an interruption empties
-// the file, writes interruptedLine to standard error and ends the process
-// by the same signal.
-ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine,
-                         const std::vector<std::string>& taken, std::string& identity, FileHandle& handle);
+// Opens a file for writing only, creating it when missing; a symbolic link
+// is followed only when it belongs to this user or the administrator
+// (ForeignLink); where opening is exclusive (Windows), a file that another
+// holds is HeldLocked. Sets handle.isDisk: a regular file.
+ErrorCode OpenFile(const std::string& name, FileHandle& handle);
+// What the open file is, as FileIdentity tells it; empty when not known.
+std::string IdentityOfOpenFile(FileHandle handle);
+// Takes the file for this process while it is open: HeldLocked when
+// another program holds a lock on it.
+ErrorCode LockFile(FileHandle handle);
+// IsStandardOutput or IsStandardError when the open file is where console
+// lines go; 0 otherwise.
+ErrorCode ConsoleStreamOf(FileHandle handle);
 // Writes everything at the current position, looping over short writes.
 ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size);
 // Writes everything at an offset of a disk file; the current position may
@@ -88,15 +91,31 @@ ErrorCode WriteAll(FileHandle handle, const char* bytes, std::size_t size);
 ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, std::size_t size);
 // Cuts a disk file at its current position.
 ErrorCode EndHere(FileHandle handle);
+// Cuts a disk file to nothing and goes back to its start.
+ErrorCode EmptyFile(FileHandle handle);
 // Makes a disk file's data reach the disk.
 ErrorCode SyncFile(FileHandle handle);
-// Releases the handle; the interruption no longer touches the file.
+// Releases the handle.
 ErrorCode CloseFile(FileHandle handle);
-// Empties a disk file that could not be written in full; a pipe or device
-// is left alone.
-void CutToEmpty(FileHandle handle);
 
-std::string ErrorText(ErrorCode code);
+// The interruption handler reads the table of watched files (see
+// watched_files.h); it is changed only while one of these is held, which
+// keeps the handler off.
+class InterruptionsHeld {
+ public:
+  InterruptionsHeld();
+  ~InterruptionsHeld();
+  InterruptionsHeld(const InterruptionsHeld&) = delete;
+  InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
+
+ private:
+  unsigned char saved_[128];
+};
+
+// The system's words for its own error numbers, and two of its numbers.
+std::string SystemErrorText(ErrorCode code);
+extern const ErrorCode NoMemory;
+extern const ErrorCode TooManyOpenFiles;
 
 // Ends the process with this exit status.
 [[noreturn]] void ExitWithStatus(int status);

@@ -1,5 +1,6 @@
 // The platform layer on Linux and other POSIX systems.
 #include "output/platform.h"
+#include "output/watched_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -35,16 +36,6 @@ int WriteQuietly(int fd, std::string_view bytes) {
   return 0;
 }
 
-// The files open for writing, for the interruption handler: emptied and
-// named there. Changed only with the watched signals blocked.
-struct WatchedFile {
-  int fd = -1;
-  bool isDisk = false;
-  std::size_t length = 0;
-  char line[600];
-};
-// At most two files are open at once: the forward zone and one other.
-WatchedFile watched[2];
 // Every signal whose default action ends the process, but those of a
 // fault in the process itself (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT),
 // which the guard line covers like SIGKILL. SIGPIPE and SIGXFSZ are
@@ -71,25 +62,11 @@ sigset_t WatchedSignalSet() {
   return set;
 }
 
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t set = WatchedSignalSet();
-    sigprocmask(SIG_BLOCK, &set, &previous_);
-  }
-  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
- private:
-  sigset_t previous_;
-};
-
 // Async-signal-safe: ftruncate, write, sigprocmask, raise.
 void OnInterrupt(int signal) {
-  for (const WatchedFile& w : watched) {
-    if (w.fd < 0) continue;
-    if (w.isDisk) (void)!::ftruncate(w.fd, 0);
+  for (const WatchedFile& w : WatchedFiles) {
+    if (w.handle < 0) continue;
+    if (w.isDisk) (void)!::ftruncate(static_cast<int>(w.handle), 0);
     WriteQuietly(STDERR_FILENO, std::string_view(w.line, w.length));
   }
   // Die of the signal itself, so that the shell sees an interrupted run.
@@ -101,26 +78,6 @@ void OnInterrupt(int signal) {
   sigaddset(&set, signal);
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
   raise(signal);
-}
-
-// False when the table is full: such a file is not opened at all.
-bool Watch(int fd, bool isDisk, std::string_view line) {
-  SignalsHeld held;
-  for (WatchedFile& w : watched) {
-    if (w.fd >= 0) continue;
-    w.length = std::min(line.size(), sizeof w.line);
-    std::memcpy(w.line, line.data(), w.length);
-    w.isDisk = isDisk;
-    w.fd = fd;
-    return true;
-  }
-  return false;
-}
-
-void Unwatch(int fd) {
-  SignalsHeld held;
-  for (WatchedFile& w : watched)
-    if (w.fd == fd) w.fd = -1;
 }
 
 bool SameFile(const struct stat& a, int fd) {
@@ -171,6 +128,13 @@ void HoldInterrupts() {
   sigset_t set = WatchedSignalSet();
   sigprocmask(SIG_BLOCK, &set, nullptr);
 }
+
+static_assert(sizeof(sigset_t) <= sizeof(InterruptionsHeld), "the saved mask fits");
+InterruptionsHeld::InterruptionsHeld() {
+  sigset_t set = WatchedSignalSet();
+  sigprocmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(saved_));
+}
+InterruptionsHeld::~InterruptionsHeld() { sigprocmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(saved_), nullptr); }
 
 namespace {
 
@@ -292,18 +256,12 @@ void SetConsoleTitleText(std::string_view title) {
   WriteQuietly(fd, sequence);
 }
 
-char SecondsUnitsDigit() {
-  // Zone offsets are whole minutes, so local and UTC seconds agree; time()
-  // is a vDSO read here, with no time-zone work. The digit is worked out
-  // again only when the second has moved.
-  static std::time_t lastSecond = -1;
-  static char digit = '0';
-  std::time_t now = std::time(nullptr);
-  if (now != lastSecond) {
-    lastSecond = now;
-    digit = static_cast<char>('0' + static_cast<unsigned long long>(now) % 10u);
-  }
-  return digit;
+// time() is a vDSO read here, with no time-zone work.
+std::int64_t ClockSeconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+// Zone offsets are whole minutes, so local and UTC seconds agree.
+char LocalSecondsDigit(std::int64_t clockSeconds) {
+  return static_cast<char>('0' + static_cast<unsigned long long>(clockSeconds) % 10u);
 }
 
 namespace {
@@ -346,41 +304,44 @@ int OpenThroughTrustedLinks(std::string path, ErrorCode& e) {
 
 }  // namespace
 
-ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine,
-                         const std::vector<std::string>& taken, std::string& identity, FileHandle& handle) {
-  ErrorCode opened = 0;
-  int fd = OpenThroughTrustedLinks(name, opened);
-  if (fd < 0) return opened;
-  auto fail = [fd](ErrorCode e) {
+ErrorCode OpenFile(const std::string& name, FileHandle& handle) {
+  ErrorCode e = 0;
+  int fd = OpenThroughTrustedLinks(name, e);
+  if (fd < 0) return e;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    e = errno;
     ::close(fd);
     return e;
-  };
+  }
+  handle.value = fd;
+  handle.isDisk = S_ISREG(st.st_mode);
+  return 0;
+}
+
+std::string IdentityOfOpenFile(FileHandle handle) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return fail(errno);
-  const bool isDisk = S_ISREG(st.st_mode);
-  identity = isDisk ? IdentityOf(st) : "";
-  // Told from the open file itself, before its locks (this run holds one
-  // on a file it has open): no link made since the run began brings a
-  // second name to a file this run writes.
-  if (isDisk && std::find(taken.begin(), taken.end(), identity) != taken.end()) return fail(AlreadyWritten);
-  // Another holder keeps its file untouched: refuse before cutting anything.
+  if (!handle.isDisk || ::fstat(static_cast<int>(handle.value), &st) != 0) return "";
+  return IdentityOf(st);
+}
+
+ErrorCode LockFile(FileHandle handle) {
   // Record locks (fcntl, lockf, OFD) are honoured as well as flock; a file
   // system without record locks does not stop the run.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return fail(HeldLocked);
+  const int fd = static_cast<int>(handle.value);
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return HeldLocked;
   struct flock record {};
   record.l_type = F_WRLCK;
   record.l_whence = SEEK_SET;
-  if (::fcntl(fd, F_OFD_SETLK, &record) != 0 && (errno == EAGAIN || errno == EACCES)) return fail(HeldLocked);
-  if (SameFile(st, STDOUT_FILENO)) return fail(IsStandardOutput);
-  if (SameFile(st, STDERR_FILENO)) return fail(IsStandardError);
-  if (!Watch(fd, isDisk, interruptedLine)) return fail(EMFILE);
-  if (isDisk && (::lseek(fd, 0, SEEK_SET) < 0 || ::ftruncate(fd, 0) != 0)) {
-    ErrorCode e = errno;
-    Unwatch(fd);
-    return fail(e);
-  }
-  handle.value = fd;
-  handle.isDisk = isDisk;
+  if (::fcntl(fd, F_OFD_SETLK, &record) != 0 && (errno == EAGAIN || errno == EACCES)) return HeldLocked;
+  return 0;
+}
+
+ErrorCode ConsoleStreamOf(FileHandle handle) {
+  struct stat st {};
+  if (::fstat(static_cast<int>(handle.value), &st) != 0) return 0;
+  if (SameFile(st, STDOUT_FILENO)) return IsStandardOutput;
+  if (SameFile(st, STDERR_FILENO)) return IsStandardError;
   return 0;
 }
 
@@ -428,32 +389,18 @@ ErrorCode SyncFile(FileHandle handle) {
   return ::fdatasync(static_cast<int>(handle.value)) != 0 ? errno : 0;
 }
 
-ErrorCode CloseFile(FileHandle handle) {
+ErrorCode CloseFile(FileHandle handle) { return ::close(static_cast<int>(handle.value)) != 0 ? errno : 0; }
+
+ErrorCode EmptyFile(FileHandle handle) {
+  if (!handle.isDisk) return 0;
   int fd = static_cast<int>(handle.value);
-  Unwatch(fd);
-  return ::close(fd) != 0 ? errno : 0;
+  // Back to the start too, or the next write or cut would grow it again.
+  return ::lseek(fd, 0, SEEK_SET) < 0 || ::ftruncate(fd, 0) != 0 ? errno : 0;
 }
 
-void CutToEmpty(FileHandle handle) {
-  if (!handle.isDisk) return;
-  int fd = static_cast<int>(handle.value);
-  // Back to the start too, or the cut at closing would grow it again.
-  (void)!::ftruncate(fd, 0);
-  ::lseek(fd, 0, SEEK_SET);
-}
-
-std::string ErrorText(ErrorCode code) {
-  switch (code) {
-    case IsStandardOutput: return "it is the standard output";
-    case IsStandardError: return "it is the standard error";
-    case FolderBusy: return "another run is writing in this folder";
-    case OutOfMemory: return std::strerror(ENOMEM);
-    case ForeignLink: return "it is a symbolic link owned by another user";
-    case AlreadyWritten: return "it is a file this run has written";
-    case HeldLocked: return "another program holds it locked";
-    default: return std::strerror(code);
-  }
-}
+std::string SystemErrorText(ErrorCode code) { return std::strerror(code); }
+const ErrorCode NoMemory = ENOMEM;
+const ErrorCode TooManyOpenFiles = EMFILE;
 
 void ExitWithStatus(int status) { std::exit(status); }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "output/command_tail.h"
+#include "output/watched_files.h"
 
 namespace platform {
 
@@ -79,45 +80,19 @@ class FileLockHeld {
   FileLockHeld& operator=(const FileLockHeld&) = delete;
 };
 
-struct WatchedFile {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  bool isDisk = false;
-  std::string line;
-};
-// At most two files are open at once: the forward zone and one other.
-WatchedFile watched[2];
-
-// False when the table is full: such a file is not opened at all. The line
-// is made by the caller, so nothing here can fail after a file is cut.
-bool Watch(HANDLE handle, bool isDisk, std::string& line) {
-  for (WatchedFile& w : watched) {
-    if (w.handle != INVALID_HANDLE_VALUE) continue;
-    w.handle = handle;
-    w.isDisk = isDisk;
-    w.line.swap(line);
-    return true;
-  }
-  return false;
-}
-
-void Unwatch(HANDLE handle) {
-  for (WatchedFile& w : watched)
-    if (w.handle == handle) w.handle = INVALID_HANDLE_VALUE;
-}
-
-void Empty(HANDLE file) {
+bool Empty(HANDLE file) {
   LARGE_INTEGER zero{};
-  if (SetFilePointerEx(file, zero, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+  return SetFilePointerEx(file, zero, nullptr, FILE_BEGIN) && SetEndOfFile(file);
 }
 
 BOOL WINAPI OnControlEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   EnterCriticalSection(&fileLock);  // never left: the process ends here
   QuietErrors quiet;
-  for (const WatchedFile& w : watched) {
-    if (w.handle == INVALID_HANDLE_VALUE) continue;
-    if (w.isDisk) Empty(w.handle);
-    WriteQuietly(GetStdHandle(STD_ERROR_HANDLE), w.line);
+  for (const WatchedFile& w : WatchedFiles) {
+    if (w.handle == -1) continue;
+    if (w.isDisk) Empty(reinterpret_cast<HANDLE>(w.handle));
+    WriteQuietly(GetStdHandle(STD_ERROR_HANDLE), std::string_view(w.line, w.length));
   }
   // What the default handler would do: end as interrupted. Not by
   // ExitProcess: its detach code would run while the main thread may hold
@@ -143,6 +118,9 @@ void InitProcess() {
 
 // The handler waits for this lock, which is never left again.
 void HoldInterrupts() { EnterCriticalSection(&fileLock); }
+
+InterruptionsHeld::InterruptionsHeld() { EnterCriticalSection(&fileLock); }
+InterruptionsHeld::~InterruptionsHeld() { LeaveCriticalSection(&fileLock); }
 
 namespace {
 
@@ -270,55 +248,48 @@ void WriteStandardError(std::string_view bytes) { (void)WriteQuietly(GetStdHandl
 
 void SetConsoleTitleText(std::string_view title) { SetConsoleTitleA(std::string(title).c_str()); }
 
-char SecondsUnitsDigit() {
-  // The local clock is read only when the system clock's second has moved:
-  // the two seconds turn together, and the cheap read runs per address.
-  static ULONGLONG lastSecond = ~0ull;
-  static char digit = '0';
+std::int64_t ClockSeconds() {
   FILETIME now;
   GetSystemTimeAsFileTime(&now);
-  ULONGLONG second = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 10000000ull;
-  if (second != lastSecond) {
-    QuietErrors quiet;
-    SYSTEMTIME local;
-    GetLocalTime(&local);
-    digit = static_cast<char>('0' + local.wSecond % 10);
-    lastSecond = second;
-  }
-  return digit;
+  return static_cast<std::int64_t>((static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime) / 10000000ull);
 }
 
-ErrorCode OpenForWriting(const std::string& name, std::string_view interruptedLine,
-                         const std::vector<std::string>& taken, std::string& identity, FileHandle& handle) {
+// The local clock turns its seconds with the system clock's.
+char LocalSecondsDigit(std::int64_t) {
+  QuietErrors quiet;
+  SYSTEMTIME local;
+  GetLocalTime(&local);
+  return static_cast<char>('0' + local.wSecond % 10);
+}
+
+ErrorCode OpenFile(const std::string& name, FileHandle& handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  // Not inheritable: no child of ours has any business with it.
+  // No other opener while it is open; not inheritable: no child of ours has
+  // any business with it.
   HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     ErrorCode e = static_cast<ErrorCode>(GetLastError());
     return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION ? HeldLocked : e;
   }
-  auto fail = [file](ErrorCode e) {
-    CloseHandle(file);
-    return e;
-  };
-  identity = IdentityOf(file);
-  if (!identity.empty() && std::find(taken.begin(), taken.end(), identity) != taken.end()) return fail(AlreadyWritten);
-  if (SameFile(file, StandardOutputHandle())) return fail(IsStandardOutput);
-  if (SameFile(file, GetStdHandle(STD_ERROR_HANDLE))) return fail(IsStandardError);
-  bool isDisk = GetFileType(file) == FILE_TYPE_DISK;
-  std::string line(interruptedLine);
-  if (!Watch(file, isDisk, line)) return fail(ERROR_TOO_MANY_OPEN_FILES);
-  if (isDisk) {
-    if ((SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) ||
-        !SetEndOfFile(file)) {
-      ErrorCode e = static_cast<ErrorCode>(GetLastError());
-      Unwatch(file);
-      return fail(e);
-    }
-  }
   handle.value = reinterpret_cast<std::intptr_t>(file);
-  handle.isDisk = isDisk;
+  handle.isDisk = GetFileType(file) == FILE_TYPE_DISK;
+  return 0;
+}
+
+std::string IdentityOfOpenFile(FileHandle handle) {
+  QuietErrors quiet;
+  return IdentityOf(reinterpret_cast<HANDLE>(handle.value));
+}
+
+// The open itself took the file: share mode 0.
+ErrorCode LockFile(FileHandle) { return 0; }
+
+ErrorCode ConsoleStreamOf(FileHandle handle) {
+  QuietErrors quiet;
+  HANDLE file = reinterpret_cast<HANDLE>(handle.value);
+  if (SameFile(file, StandardOutputHandle())) return IsStandardOutput;
+  if (SameFile(file, GetStdHandle(STD_ERROR_HANDLE))) return IsStandardError;
   return 0;
 }
 
@@ -351,28 +322,17 @@ ErrorCode SyncFile(FileHandle handle) {
 ErrorCode CloseFile(FileHandle handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  HANDLE file = reinterpret_cast<HANDLE>(handle.value);
-  Unwatch(file);
-  return CloseHandle(file) ? 0 : static_cast<ErrorCode>(GetLastError());
+  return CloseHandle(reinterpret_cast<HANDLE>(handle.value)) ? 0 : static_cast<ErrorCode>(GetLastError());
 }
 
-void CutToEmpty(FileHandle handle) {
+ErrorCode EmptyFile(FileHandle handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  if (handle.isDisk) Empty(reinterpret_cast<HANDLE>(handle.value));
+  if (handle.isDisk && !Empty(reinterpret_cast<HANDLE>(handle.value))) return static_cast<ErrorCode>(GetLastError());
+  return 0;
 }
 
-std::string ErrorText(ErrorCode code) {
-  switch (code) {
-    case IsStandardOutput: return "it is the standard output";
-    case IsStandardError: return "it is the standard error";
-    case FolderBusy: return "another run is writing in this folder";
-    case ForeignLink: return "it is a symbolic link owned by another user";
-    case AlreadyWritten: return "it is a file this run has written";
-    case HeldLocked: return "another program holds it locked";
-    case OutOfMemory: code = ERROR_NOT_ENOUGH_MEMORY; break;
-    default: break;
-  }
+std::string SystemErrorText(ErrorCode code) {
   char* text = nullptr;
   DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
@@ -384,6 +344,8 @@ std::string ErrorText(ErrorCode code) {
     message.pop_back();
   return message;
 }
+const ErrorCode NoMemory = ERROR_NOT_ENOUGH_MEMORY;
+const ErrorCode TooManyOpenFiles = ERROR_TOO_MANY_OPEN_FILES;
 
 [[noreturn]] void ExitWithStatus(int status) { ExitProcess(static_cast<UINT>(status)); }
 

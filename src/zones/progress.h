@@ -15,5 +15,5 @@ inline void ShowProgressTitle(Ipv4Value address) {
 
 // Called once per address of a detailed block, before its line.
 inline void UpdateProgressTitle(Ipv4Value address) {
-  StepProgressTitle(LastTitleSecond, address, platform::SecondsUnitsDigit, ShowProgressTitle);
+  StepProgressTitle(LastTitleSecond, address, SecondsUnitsDigit, ShowProgressTitle);
 }
