@@ -155,6 +155,7 @@ TEST(ParsePrivatePrefix, GoodAndBad) {
       {"10.0.0.0/33", "", "", malformed},
       {"10.0.0.0/08", "", "", malformed},
       {"10.0.0.0/", "", "", malformed},
+      {"10.0.0.0/8x99999999999", "", "", malformed},
       {"10.0.0.0", "", "", malformed},
       {"10.0.0.00/24", "", "", malformed},
       {"172.0.0.0/8", "", "", outside},

@@ -66,37 +66,6 @@ TEST(OutputFile, FifoIsNotCutAndGetsEveryLine) {
   EXPECT_EQ(received, JoinLines(lines));
 }
 
-TEST(OutputFile, FileLockedByAnotherProcessIsUntouchedAndReported) {
-  TempDir dir;
-  std::string path = dir / "BOOT.INC";
-  WriteFile(path, "kept\n");
-  std::string err;
-  {
-    LockHolder holder(path);
-    err = WriteLines(path, {"new"});
-  }
-  EXPECT_EQ(err, "Error: could not write " + path + ": another program holds it locked" + Native("\n"));
-  EXPECT_EQ(ReadFile(path), "kept\n");
-  EXPECT_TRUE(OutputFailed());
-}
-
-TEST(OutputFile, FailuresAreReportedOncePerFile) {
-  TempDir dir;
-  struct Case {
-    std::string name;
-    std::string reason;
-  } cases[] = {
-      {"/dev/full", "No space left on device"},
-      {dir.path(), "Is a directory"},
-      {dir / "missing/zone", "No such file or directory"},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::string> lines(2 * OutputBufferSize / 100, std::string(98, 'z'));
-    EXPECT_EQ(WriteLines(c.name, lines), "Error: could not write " + c.name + ": " + c.reason + Native("\n"));
-  }
-  EXPECT_TRUE(OutputFailed());
-}
-
 // Last, as it starts a run's record of files: a name that reaches a file
 // of this run through a link made after the run began is refused, and the
 // file kept as written.

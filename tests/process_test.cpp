@@ -1,5 +1,7 @@
 // The built binary, run in a temporary folder: console bytes, exit status
 // and the files it leaves.
+#include <sys/statvfs.h>
+
 #include <string>
 #include <vector>
 
@@ -76,6 +78,7 @@ TEST(Process, TrailingBlankArgumentIsRejected) {
 
 namespace {
 
+// The full runs write the whole 10/8 block: about 2 GB each.
 TEST(Process, ClassSwitchRuns) {
   struct Case {
     std::vector<std::string> args;
@@ -83,9 +86,15 @@ TEST(Process, ClassSwitchRuns) {
   } cases[] = {
       {{"/C", "lan.internal."}, "C"},
       {{"/b", "LAN.Internal."}, "B"},
+      {{"lan.internal."}, "ABC"},
+      {{"/A", "lan.internal."}, "A"},
   };
   for (const Case& c : cases) {
     TempDir dir;
+    struct statvfs fs {};
+    if (c.classes.find('A') != std::string::npos &&
+        (statvfs(dir.path().c_str(), &fs) != 0 || static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < (5ull << 30)))
+      GTEST_SKIP() << "less than 5 GB free in " << dir.path() << ": full runs skipped";
     RunResult r = RunZonquistIn(dir.path(), c.args);
     EXPECT_EQ(r.out, JoinLines(RunTranscript(c.classes)));
     EXPECT_EQ(r.err, "");

@@ -146,7 +146,10 @@ PrefixParse ParsePrivatePrefix(std::string_view text) {
   const std::string_view length = slash == std::string_view::npos ? "" : text.substr(slash + 1);
   int n = 0;
   bool digits = !length.empty() && length.size() <= 2 && !(length.size() > 1 && length[0] == '0');
-  for (char c : length) digits = digits && c >= '0' && c <= '9', n = n * 10 + (c - '0');
+  for (std::size_t i = 0; digits && i < length.size(); ++i) {
+    digits = length[i] >= '0' && length[i] <= '9';
+    n = n * 10 + (length[i] - '0');
+  }
   if (!address || !digits || n < 8 || n > 32) {
     parse.reason = "is not a prefix a.b.c.d/n with n from 8 to 32";
     return parse;
