@@ -509,9 +509,10 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
 
 # The arguments of a run for a real network: a /25 of 10/8 and a /20 of
 # 172.16/12 detailed, and a hosts file (written into WORK) that names an
-# address of a prefix, one in a zone of the wildcard, and the name server.
+# address of a prefix, one in a zone that is otherwise the wildcard's
+# (192.168/16), and the name server.
 network_run() {  # WORK SERIAL
-  printf '127.0.0.1 localhost\n10.1.2.5 build\n172.20.3.4 printer.other.example. printer\n10.200.0.1 ns\n' >"$1/hosts"
+  printf '127.0.0.1 localhost\n10.1.2.5 build\n192.168.7.9 printer.other.example. printer\n10.200.0.1 ns\n' >"$1/hosts"
   echo "--detail 10.1.2.0/25 --detail 172.20.16.0/20 --hosts $1/hosts other.example. --serial $2"
 }
 
@@ -519,8 +520,8 @@ network_run() {  # WORK SERIAL
 # one, or its wildcard's; asked with $asking (ask when unset).
 network_checks() {  # DOMAIN
   local q=${asking:-ask} a wanted
-  for a in 10.1.2.5:build 172.20.3.4:printer 10.200.0.1:ns 10.1.2.6: 172.20.20.20: 10.1.2.200:* 10.1.77.1:* \
-    10.200.0.2:* 172.20.3.9:* 172.20.99.1:* 10.99.1.1:* 172.31.1.1:* 192.168.5.5:*; do
+  for a in 10.1.2.5:build 192.168.7.9:printer 10.200.0.1:ns 10.1.2.6: 172.20.20.20: 10.1.2.200:* 10.1.77.1:* \
+    10.200.0.2:* 192.168.7.10:* 172.20.99.1:* 10.99.1.1:* 172.31.1.1:* 192.168.5.5:*; do
     wanted=${a#*:}
     a=${a%%:*}
     case $wanted in
