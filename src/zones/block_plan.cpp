@@ -36,11 +36,6 @@ std::vector<AddressRange> RangesWithin(const std::vector<AddressRange>& ranges, 
   return inside;
 }
 
-bool NamesAddressIn(AddressRange range) {
-  return std::any_of(Hosts.names.begin(), Hosts.names.end(),
-                     [&](const HostName& h) { return h.address >= range.first && h.address <= range.last; });
-}
-
 }  // namespace
 
 void ProcessAddressBlock(const AddressBlock& block, OutputFile& forwardZone) {
@@ -53,7 +48,7 @@ void ProcessAddressBlock(const AddressBlock& block, OutputFile& forwardZone) {
   for (const ZoneEntry& zone : block.ReverseZones) {
     const AddressRange range{ParseDottedQuad(zone.FirstText), ParseDottedQuad(zone.LastText)};
     const std::vector<AddressRange> inZone = RangesWithin(detail, range);
-    const bool named = NamesAddressIn(range);
+    const bool named = !HostNamesWithin(range).empty();
     if (!named && inZone.size() == 1 && inZone[0].first == range.first && inZone[0].last == range.last)
       WriteDetailedReverseZone(zone.FileName, range.first, range.last);
     else if (!named && inZone.empty())

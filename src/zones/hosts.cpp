@@ -144,3 +144,12 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
   table.forward.resize(kept);
   return parse;
 }
+
+std::span<const HostName> HostNamesWithin(AddressRange range) {
+  auto u = [](Ipv4Value v) { return static_cast<std::uint32_t>(v); };
+  auto first = std::lower_bound(Hosts.names.begin(), Hosts.names.end(), u(range.first),
+                                [&](const HostName& h, std::uint32_t a) { return u(h.address) < a; });
+  auto last = std::upper_bound(first, Hosts.names.end(), u(range.last),
+                               [&](std::uint32_t a, const HostName& h) { return a < u(h.address); });
+  return {first, last};
+}

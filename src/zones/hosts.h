@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,4 +41,7 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
 
 // The hosts of this run; empty without --hosts.
 extern HostTable Hosts;
+
+// The names of Hosts whose addresses lie in the range.
+std::span<const HostName> HostNamesWithin(AddressRange range);
 

@@ -64,37 +64,25 @@ void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const
   WriteZoneHeader(file);
   const std::string wildcard = " IN PTR private.ip-address." + PrivateDomain;
   // The named addresses of the zone, and every written address as runs.
-  auto named = std::lower_bound(Hosts.names.begin(), Hosts.names.end(), U(zone.first),
-                                [](const HostName& h, std::uint32_t a) { return U(h.address) < a; });
-  const auto namedEnd = std::upper_bound(named, Hosts.names.end(), U(zone.last),
-                                         [](std::uint32_t a, const HostName& h) { return a < U(h.address); });
+  const std::span<const HostName> names = HostNamesWithin(zone);
+  auto named = names.begin();
+  const auto namedEnd = names.end();
+  std::vector<AddressRange> written(detail);
+  for (const HostName& h : names) written.push_back({h.address, h.address});
   std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
-  auto add = [&](std::uint32_t first, std::uint32_t last) {
-    if (!runs.empty() && first <= runs.back().second + 1) runs.back().second = std::max(runs.back().second, last);
-    else runs.emplace_back(first, last);
-  };
-  auto d = detail.begin();
-  for (auto h = named; d != detail.end() || h != namedEnd;) {
-    if (h == namedEnd || (d != detail.end() && U(d->first) <= U(h->address))) {
-      add(U(d->first), U(d->last));
-      ++d;
-    } else {
-      add(U(h->address), U(h->address));
-      ++h;
-    }
-  }
+  for (const AddressRange& r : MergeRanges(std::move(written))) runs.emplace_back(U(r.first), U(r.last));
   // A /16 node needs its wildcard when not all its 256 /24s hold a name
   // (in a /16 zone that node is the zone's own top).
   const bool byEight = (U(zone.last) - U(zone.first)) > 0xFFFF;
   std::array<unsigned, 256> slash24s{};
-  std::uint64_t written = 0;
+  std::uint64_t addresses = 0;
   std::uint32_t lastCounted = ~0u;
   for (const auto& [first, last] : runs) {
-    written += last - first + 1;
+    addresses += last - first + 1;
     for (std::uint32_t node = first >> 8; node <= last >> 8; ++node)
       if (node != lastCounted) ++slash24s[node >> 8 & 0xFF], lastCounted = node;
   }
-  if (written < std::uint64_t{U(zone.last) - U(zone.first)} + 1) WriteFileLine(file, "*" + wildcard);
+  if (addresses < std::uint64_t{U(zone.last) - U(zone.first)} + 1) WriteFileLine(file, "*" + wildcard);
   PtrLines lines(PrivateDomain);
   std::uint32_t slash16 = ~0u;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pieces;
