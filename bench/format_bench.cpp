@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "output/console.h"
-#include "zones/block_plan.h"
+#include "zones/forward_zone.h"
 #include "zones/progress.h"
 #include "zones/zone_file.h"
 
@@ -14,8 +14,8 @@ namespace {
 template <class Form, class Before>
 void FillBuffers(benchmark::State& state, Form form, Before before) {
   std::vector<char> buffer(OutputBufferSize);
-  const Ipv4Value first = ParseDottedQuad("10.0.0.0");
-  const Ipv4Value last = ParseDottedQuad("10.255.255.255");
+  const Ipv4Value first = Quad(10, 0, 0, 0);
+  const Ipv4Value last = Quad(10, 255, 255, 255);
   Ipv4Value a = first;
   std::int64_t lines = 0;
   for (auto _ : state) {
@@ -46,21 +46,9 @@ void PtrLinesWithTitle(benchmark::State& state) {
   FillBuffers(state, PtrLines("lan.internal."), [](Ipv4Value a) { UpdateProgressTitle(a); });
 }
 
-// The general formatter, for scale.
-void MaskFormatter(benchmark::State& state) {
-  int n = 0;
-  for (auto _ : state) {
-    const int octets[] = {10, n & 255, (n >> 8) & 255, 7};
-    benchmark::DoNotOptimize(FormatByMask(DottedQuadMask, octets));
-    ++n;
-  }
-  state.SetItemsProcessed(n);
-}
-
 BENCHMARK(PtrLines_)->Name("PtrLines");
 BENCHMARK(BareALines);
 BENCHMARK(QualifiedALines);
 BENCHMARK(PtrLinesWithTitle);
-BENCHMARK(MaskFormatter);
 
 }  // namespace

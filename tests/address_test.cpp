@@ -1,9 +1,13 @@
 #include "zones/address.h"
+#include "zones/zone_table.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "test_support.h"
 
 namespace {
 
@@ -21,88 +25,72 @@ TEST(AddressForms, EdgeTable) {
       {"192.168.0.1", "192.168.0.1", "1.0.168.192", "192-168-0-1"},
   };
   for (const Case& c : cases) {
-    Ipv4Value v = ParseDottedQuad(c.text);
+    Ipv4Value v = Q(c.text);
     EXPECT_EQ(FormatDottedQuad(v), c.dotted);
     EXPECT_EQ(FormatReverseQuad(v), c.reverse);
     EXPECT_EQ(FormatHostLabel(v), c.label);
   }
 }
 
-// The fast forms must agree with the general formatter for every octet
-// value in every position, with the other octets of every width.
-TEST(AddressForms, AgreeWithMaskFormatterForEveryOctet) {
-  const int others[] = {0, 7, 42, 255};
+// The forms for every octet value in every position, with the other
+// octets of every width.
+TEST(AddressForms, EveryOctetInEveryPosition) {
+  const unsigned others[] = {0, 7, 42, 255};
   for (int position = 0; position < 4; ++position) {
-    for (int other : others) {
-      for (int value = 0; value < 256; ++value) {
-        int o[4] = {other, other, other, other};
+    for (unsigned other : others) {
+      for (unsigned value = 0; value < 256; ++value) {
+        unsigned o[4] = {other, other, other, other};
         o[position] = value;
-        Ipv4Value v = static_cast<Ipv4Value>(static_cast<std::uint32_t>(o[0]) << 24 |
-                                             static_cast<std::uint32_t>(o[1]) << 16 |
-                                             static_cast<std::uint32_t>(o[2]) << 8 |
-                                             static_cast<std::uint32_t>(o[3]));
-        const int forward[] = {o[0], o[1], o[2], o[3]};
-        const int backward[] = {o[3], o[2], o[1], o[0]};
-        ASSERT_EQ(FormatDottedQuad(v), FormatByMask(DottedQuadMask, forward));
-        ASSERT_EQ(FormatReverseQuad(v), FormatByMask(DottedQuadMask, backward));
-        ASSERT_EQ(FormatHostLabel(v), FormatByMask(HostLabelMask, forward));
+        const Ipv4Value v = Quad(o[0], o[1], o[2], o[3]);
+        auto joined = [&](int a, int b, int c, int d, const char* sep) {
+          return std::to_string(o[a]) + sep + std::to_string(o[b]) + sep + std::to_string(o[c]) + sep + std::to_string(o[d]);
+        };
+        ASSERT_EQ(FormatDottedQuad(v), joined(0, 1, 2, 3, "."));
+        ASSERT_EQ(FormatReverseQuad(v), joined(3, 2, 1, 0, "."));
+        ASSERT_EQ(FormatHostLabel(v), joined(0, 1, 2, 3, "-"));
       }
     }
   }
 }
 
-TEST(FormatByMask, Fields) {
-  struct Case {
-    const char* mask;
-    std::vector<int> numbers;
-    const char* expected;
-  } cases[] = {
-      {"#", {0}, "0"},
-      {"#", {9}, "9"},
-      {"#", {10}, "10"},
-      {"#", {255}, "255"},
-      {"##", {5}, " 5"},
-      {"##", {123}, "123"},
-      {"###_.#", {7, 8}, "  7.8"},
-      {"_#_#", {}, "##"},
-      {"__#", {3}, "_3"},
-      {"#_-##_-#", {1, 2, 3}, "1- 2-3"},
+// The values of the blocks' edges, and the blocks and zones that the table
+// makes of them.
+TEST(ZoneTable, BlockEdges) {
+  const std::pair<const char*, Ipv4Value> values[] = {
+      {"192.168.0.0", -1062731776}, {"192.168.255.255", -1062666241}, {"172.16.0.0", -1408237568},
+      {"172.31.255.255", -1407188993}, {"10.0.0.0", 167772160}, {"10.255.255.255", 184549375},
+      {"128.0.0.0", INT32_MIN}, {"127.255.255.255", INT32_MAX},
   };
-  for (const Case& c : cases) EXPECT_EQ(FormatByMask(c.mask, c.numbers), c.expected) << c.mask;
-}
-
-TEST(ParseDottedQuad, BlockPlanTexts) {
-  struct Case {
-    const char* text;
-    const char* hex;
-    Ipv4Value value;
-  } cases[] = {
-      {"192.168.0.0", "&hC0A80000", -1062731776},  {"192.168.255.255", "&hC0A8FFFF", -1062666241},
-      {"172.16.0.0", "&hAC100000", -1408237568},   {"172.31.255.255", "&hAC1FFFFF", -1407188993},
-      {"10.0.0.0", "&h0A000000", 167772160},       {"10.255.255.255", "&h0AFFFFFF", 184549375},
-      {"128.0.0.0", "&h80000000", INT32_MIN},      {"127.255.255.255", "&h7FFFFFFF", INT32_MAX},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(DottedQuadHexText(c.text), c.hex) << c.text;
-    EXPECT_EQ(ParseDottedQuad(c.text), c.value) << c.text;
+  for (const auto& [text, value] : values) EXPECT_EQ(Q(text), value) << text;
+  const struct {
+    const char* prefix;
+    const char* last;
+    std::size_t zones;
+    const char* firstFile;
+  } blocks[] = {{"192.168.0.0/16", "192.168.255.255", 1, "r192168.rev"},
+                {"172.16.0.0/12", "172.31.255.255", 16, "r17216.rev"},
+                {"10.0.0.0/8", "10.255.255.255", 1, "r10.rev"}};
+  ASSERT_EQ(BlockPlan.size(), 3u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(PrefixText(BlockPlan[i]), blocks[i].prefix);
+    EXPECT_EQ(BlockPlan[i].Last(), Q(blocks[i].last));
+    EXPECT_EQ(BlockPlan[i].Zones.size(), blocks[i].zones);
+    EXPECT_EQ(BlockPlan[i].Zones.front().FileName, blocks[i].firstFile);
   }
-}
-
-TEST(ParseDottedQuad, IrregularTexts) {
-  struct Case {
-    const char* text;
-    const char* dotted;
-  } cases[] = {
-      {"10.1", "10.1.0.0"},
-      {"1.2.3.4.5", "1.2.3.4"},
-      {"256.300.-1.0", "0.44.255.0"},
-      {" 10. 20.30 .40", "10.20.30.40"},
-      {"\t1.\n2.+3.4", "1.2.3.4"},
-      {"", "0.0.0.0"},
-      {"x.y.z.w", "0.0.0.0"},
-      {"99999999999999999999.0.0.1", "255.0.0.1"},  // 10^20 - 1 is 255 mod 256
-  };
-  for (const Case& c : cases) EXPECT_EQ(FormatDottedQuad(ParseDottedQuad(c.text)), c.dotted) << c.text;
+  // Each zone a /16 (r10.rev the /8), as its names say.
+  for (const ExpectedZone& e : ExpectedReverseZones()) {
+    auto z = std::find_if(ReverseZones.begin(), ReverseZones.end(), [&](const ZoneEntry& z) { return z.FileName == e.file; });
+    ASSERT_NE(z, ReverseZones.end()) << e.file;
+    const bool slash8 = e.letter == 'A';
+    EXPECT_EQ(z->First, Q(e.net + (slash8 ? ".0.0.0" : ".0.0"))) << e.file;
+    EXPECT_EQ(z->Last, Q(e.net + (slash8 ? ".255.255.255" : ".255.255"))) << e.file;
+    EXPECT_EQ(z->ZoneName, e.reverse + ".in-addr.arpa.");
+  }
+  EXPECT_EQ(PrivateBlocksText(), "10.0.0.0/8, 172.16.0.0/12 and 192.168.0.0/16");
+  EXPECT_EQ(PrivateBlockOf(Q("172.15.255.255")), nullptr);
+  EXPECT_EQ(PrivateBlockOf(Q("172.16.0.0")), &BlockPlan[1]);
+  EXPECT_EQ(PrivateBlockOf(Q("10.255.255.255")), &BlockPlan[2]);
+  EXPECT_EQ(PrivateBlockOf(Q("192.169.0.0")), nullptr);
 }
 
 std::vector<Ipv4Value> Walk(Ipv4Value first, Ipv4Value last) {
@@ -112,8 +100,8 @@ std::vector<Ipv4Value> Walk(Ipv4Value first, Ipv4Value last) {
 }
 
 TEST(ForEachAddress, Bounds) {
-  Ipv4Value first = ParseDottedQuad("192.168.0.0");
-  Ipv4Value last = ParseDottedQuad("192.168.255.255");
+  Ipv4Value first = Q("192.168.0.0");
+  Ipv4Value last = Q("192.168.255.255");
   std::vector<Ipv4Value> all = Walk(first, last);
   ASSERT_EQ(all.size(), 65536u);
   EXPECT_EQ(FormatDottedQuad(all.front()), "192.168.0.0");
@@ -136,7 +124,7 @@ TEST(ParsePrivatePrefix, GoodAndBad) {
   for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "01.2.3.4", "1.2.3.256", "+1.2.3.4", " 1.2.3.4", "1.2.3.4 ", "1..3.4",
                           "1.2.3.-0", "4294967306"})
     EXPECT_FALSE(ParseStrictDottedQuad(bad).has_value()) << bad;
-  EXPECT_EQ(ParseStrictDottedQuad("10.0.255.0"), ParseDottedQuad("10.0.255.0"));
+  EXPECT_EQ(ParseStrictDottedQuad("10.0.255.0"), Quad(10, 0, 255, 0));
   const std::string malformed = "is not a prefix a.b.c.d/n with n from 8 to 32";
   const std::string outside = "lies outside 10.0.0.0/8, 172.16.0.0/12 and 192.168.0.0/16";
   const struct {
@@ -156,6 +144,8 @@ TEST(ParsePrivatePrefix, GoodAndBad) {
       {"10.0.0.0/08", "", "", malformed},
       {"10.0.0.0/", "", "", malformed},
       {"10.0.0.0/8x99999999999", "", "", malformed},
+      {"10.0.0.0/00000000000000000008", "", "", malformed},
+      {"10.0.0.0/99999999999999999999", "", "", malformed},
       {"10.0.0.0", "", "", malformed},
       {"10.0.0.00/24", "", "", malformed},
       {"172.0.0.0/8", "", "", outside},
@@ -168,20 +158,20 @@ TEST(ParsePrivatePrefix, GoodAndBad) {
     PrefixParse p = ParsePrivatePrefix(c.text);
     EXPECT_EQ(p.reason, c.reason) << c.text;
     if (c.reason.empty() && p.range) {
-      EXPECT_EQ(p.range->first, ParseDottedQuad(c.first)) << c.text;
-      EXPECT_EQ(p.range->last, ParseDottedQuad(c.last)) << c.text;
+      EXPECT_EQ(p.range->first, Q(c.first)) << c.text;
+      EXPECT_EQ(p.range->last, Q(c.last)) << c.text;
     }
     EXPECT_EQ(p.range.has_value(), c.reason.empty()) << c.text;
   }
-  auto range = [](const char* a, const char* b) { return AddressRange{ParseDottedQuad(a), ParseDottedQuad(b)}; };
+  auto range = [](const char* a, const char* b) { return AddressRange{Q(a), Q(b)}; };
   const std::vector<AddressRange> merged = MergeRanges({range("192.168.1.0", "192.168.1.255"), range("10.0.0.0", "10.0.0.9"),
                                                         range("10.0.0.10", "10.0.0.20"), range("192.168.0.0", "192.168.3.255"),
                                                         range("172.16.0.0", "172.16.0.0")});
   ASSERT_EQ(merged.size(), 3u);
-  EXPECT_EQ(merged[0].last, ParseDottedQuad("10.0.0.20"));
-  EXPECT_EQ(merged[1].first, ParseDottedQuad("172.16.0.0"));
-  EXPECT_EQ(merged[2].first, ParseDottedQuad("192.168.0.0"));
-  EXPECT_EQ(merged[2].last, ParseDottedQuad("192.168.3.255"));
+  EXPECT_EQ(merged[0].last, Q("10.0.0.20"));
+  EXPECT_EQ(merged[1].first, Q("172.16.0.0"));
+  EXPECT_EQ(merged[2].first, Q("192.168.0.0"));
+  EXPECT_EQ(merged[2].last, Q("192.168.3.255"));
 }
 
 }  // namespace

@@ -18,37 +18,58 @@ const std::string kLineC = " + Including class C block detail only";
 const std::string kBadSwitch = "Error: invalid command line switch.";
 
 struct Case {
-  std::string tail;
+  std::string tail;  // taken apart as Windows does, unless args are given
   Action action;
   std::vector<std::string> lines;
   std::string classes;  // when generating
   std::string domain;   // when generating
   std::uint32_t serial = 1;
   std::int64_t ttl = -1;
+  std::string detail = "";               // "first-last ...", when given
+  std::vector<std::string> hosts = {};   // the files, when generating
+  std::vector<std::string> args = {};    // the arguments as a shell gives them
 };
 
+std::string RangesText(const std::vector<AddressRange>& ranges) {
+  std::string text;
+  for (const AddressRange& r : ranges) text += (text.empty() ? "" : " ") + FormatDottedQuad(r.first) + "-" + FormatDottedQuad(r.last);
+  return text;
+}
+
 void Check(const Case& c) {
-  CommandDecision d = DecideCommand(c.tail);
-  EXPECT_EQ(d.action, c.action) << "[" << c.tail << "]";
-  EXPECT_EQ(d.lines, c.lines) << "[" << c.tail << "]";
-  EXPECT_EQ(d.exitStatus, c.action == Action::Reject ? 1 : 0) << "[" << c.tail << "]";
+  CommandDecision d = c.args.empty() ? DecideCommand(c.tail) : DecideCommand(platform::JoinedArguments(c.args));
+  const std::string shown = "[" + c.tail + "]";
+  EXPECT_EQ(d.action, c.action) << shown;
+  EXPECT_EQ(d.lines, c.lines) << shown;
+  EXPECT_EQ(d.exitStatus, c.action == Action::Reject ? 1 : 0) << shown;
   if (c.action == Action::Generate) {
-    EXPECT_EQ(d.detailClasses, c.classes) << "[" << c.tail << "]";
-    EXPECT_EQ(d.privateDomain, c.domain) << "[" << c.tail << "]";
-    EXPECT_EQ(d.options.serial, c.serial) << "[" << c.tail << "]";
-    EXPECT_EQ(d.options.ttl, c.ttl) << "[" << c.tail << "]";
+    EXPECT_EQ(d.detailClasses, c.classes) << shown;
+    EXPECT_EQ(d.inputs.PrivateDomain, c.domain) << shown;
+    EXPECT_EQ(d.inputs.Serial, c.serial) << shown;
+    EXPECT_EQ(d.inputs.Ttl, c.ttl) << shown;
+    EXPECT_EQ(d.hostsFiles, c.hosts) << shown;
+    if (!c.detail.empty()) {
+      EXPECT_EQ(RangesText(d.inputs.Detail), c.detail) << shown;
+    }
   }
 }
 
+// The command line's edge cases; options anywhere, with their value as the
+// next word or after "="; what is left is scanned as before.
 TEST(DecideCommand, EdgeTable) {
+  const std::string s5 = " + Serial 5 in every zone", t300 = " + TTL 300 on every record";
+  auto bad = [](const std::string& what) { return std::vector<std::string>{"Error: " + what}; };
+  const std::string serialRange = "--serial takes a number from 1 to 4294967295 or unixtime, not ";
+  const std::string ttlRange = "--ttl takes a number of seconds from 0 to 2147483647, not ";
+  const std::string all = "10.0.0.0-10.255.255.255 172.16.0.0-172.31.255.255 192.168.0.0-192.168.255.255";
   const Case cases[] = {
       {"", Action::ShowHelp, {}, "", ""},
       {"/?", Action::ShowHelp, {}, "", ""},
       {"lan.internal. ?", Action::ShowHelp, {}, "", ""},
-      {"lan.internal.", Action::Generate, {}, "ABC", "lan.internal."},
-      {"/a lan.internal.", Action::Generate, {kLineA}, "A", "lan.internal."},
+      {"lan.internal.", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, all},
+      {"/a lan.internal.", Action::Generate, {kLineA}, "A", "lan.internal.", 1, -1, "10.0.0.0-10.255.255.255"},
       {"lan.internal. /C", Action::Generate, {kLineC}, "C", "lan.internal."},
-      {"/A /C lan.internal.", Action::Generate, {kLineA, kLineC}, "C", "lan.internal."},
+      {"/A /C lan.internal.", Action::Generate, {kLineA, kLineC}, "C", "lan.internal.", 1, -1, "192.168.0.0-192.168.255.255"},
       {"/X lan.internal.", Action::Reject, {kBadSwitch}, "", ""},
       {"/A /X lan.internal.", Action::Reject, {kLineA, kBadSwitch}, "", ""},
       {"/A", Action::Reject, {kLineA, Rejected("")}, "", ""},
@@ -62,18 +83,12 @@ TEST(DecideCommand, EdgeTable) {
       // A "/" inside the name is taken as a switch.
       {"lan/internal.", Action::Reject, {kBadSwitch}, "", ""},
       {"/", Action::Reject, {kBadSwitch}, "", ""},
-  };
-  for (const Case& c : cases) Check(c);
-}
-
-// Options anywhere, with their value as the next word or after "=";
-// what is left is scanned as before.
-TEST(DecideCommand, Options) {
-  const std::string s5 = " + Serial 5 in every zone", t300 = " + TTL 300 on every record";
-  auto bad = [](const std::string& what) { return std::vector<std::string>{"Error: " + what}; };
-  const std::string serialRange = "--serial takes a number from 1 to 4294967295 or unixtime, not ";
-  const std::string ttlRange = "--ttl takes a number of seconds from 0 to 2147483647, not ";
-  const Case cases[] = {
+      // Mend: only a blank after a switch goes with it.
+      {"/Alan.internal.", Action::Generate, {kLineA}, "A", "lan.internal."},
+      {"/clan.internal.", Action::Generate, {kLineC}, "C", "lan.internal."},
+      {"lan.internal./B", Action::Generate, {kLineB}, "B", "lan.internal."},
+      {"/A/Blan.internal.", Action::Generate, {kLineA, kLineB}, "B", "lan.internal."},
+      // Options.
       {"/C lan.internal. --serial 5 --ttl=300", Action::Generate, {kLineC, s5, t300}, "C", "lan.internal.", 5, 300},
       {"--ttl 300 --serial=5 /c  lan.internal.", Action::Generate, {kLineC, t300, s5}, "C", "lan.internal.", 5, 300},
       {"lan.internal. --serial 4294967295 --ttl 0", Action::Generate,
@@ -98,10 +113,15 @@ TEST(DecideCommand, Options) {
       {"lan.internal. --ttl   ", Action::Reject, bad("--ttl needs a value"), "", ""},
       {"--frobnicate lan.internal.", Action::Reject, bad("unknown option --frobnicate"), "", ""},
       {"/C --frobnicate=3 lan.internal.", Action::Reject, bad("unknown option --frobnicate"), "", ""},
-      {"--detail 10.1.0.0/16 lan.internal.", Action::Generate, {" + Including detail for 10.1.0.0/16"}, "", "lan.internal."},
+      {"--detail 10.1.0.0/16 lan.internal.", Action::Generate, {" + Including detail for 10.1.0.0/16"}, "ABC",
+       "lan.internal.", 1, -1, "10.1.0.0-10.1.255.255"},
       {"/C --detail=10.1.2.0/25 --hosts /etc/hosts --detail 172.20.16.0/20 lan.internal.", Action::Generate,
-       {kLineC, " + Including detail for 10.1.2.0/25", " + Including detail for 172.20.16.0/20"}, "C", "lan.internal."},
-      {"--hosts=a/b lan.internal. --hosts a/b", Action::Generate, {}, "ABC", "lan.internal."},
+       {kLineC, " + Including detail for 10.1.2.0/25", " + Including detail for 172.20.16.0/20"}, "C", "lan.internal.", 1,
+       -1, "10.1.2.0-10.1.2.127 172.20.16.0-172.20.31.255 192.168.0.0-192.168.255.255", {"/etc/hosts"}},
+      {"--detail 10.1.0.0/24 --detail 10.1.0.128/25 --detail 10.1.1.0/24 x.", Action::Generate,
+       {" + Including detail for 10.1.0.0/24", " + Including detail for 10.1.0.128/25", " + Including detail for 10.1.1.0/24"},
+       "ABC", "x.", 1, -1, "10.1.0.0-10.1.1.255"},
+      {"--hosts=a/b lan.internal. --hosts a/b", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"a/b"}},
       {"--hosts a --hosts b lan.internal.", Action::Reject, bad("--hosts given twice, as \"a\" and \"b\""), "", ""},
       {"--hosts= lan.internal.", Action::Reject, bad("--hosts needs a file name"), "", ""},
       {"--detail 10.1.2.3/16 lan.internal.", Action::Reject,
@@ -112,27 +132,20 @@ TEST(DecideCommand, Options) {
        bad("--detail: \"lan.internal.\" is not a prefix a.b.c.d/n with n from 8 to 32"), "", ""},
       {"--serial unixtime lan.internal.", Action::Reject,
        bad("--serial unixtime: the clock reads 0, not a serial from 1 to 4294967295"), "", ""},
+      // Mend: a value is one word as the platform gives it, whatever it holds.
+      {"--hosts \"C:\\my hosts\" lan.internal.", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"C:\\my hosts"}},
+      {"--hosts \"a\\\"b\" lan.internal.", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"a\"b"}},
+      {"linux", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"/srv/dns/my hosts"},
+       {"--hosts", "/srv/dns/my hosts", "lan.internal."}},
+      {"linux", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"h?x"}, {"--hosts", "h?x", "lan.internal."}},
+      {"linux", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"-h"}, {"lan.internal.", "--hosts", "-h"}},
+      {"linux", Action::Reject, {Rejected("lan.internal. ")}, "", "", 1, -1, "", {}, {"lan.internal. "}},
+      {"linux", Action::Reject, {Rejected(" lan.internal.")}, "", "", 1, -1, "", {}, {"", "lan.internal."}},
   };
   for (const Case& c : cases) Check(c);
-  const std::vector<AddressRange> merged =
-      DecideCommand("--detail 10.1.0.0/24 --detail 10.1.0.128/25 --detail 10.1.1.0/24 x.").options.detail;
-  ASSERT_EQ(merged.size(), 1u);
-  EXPECT_EQ(merged[0].last, ParseDottedQuad("10.1.1.255"));
-  EXPECT_EQ(DecideCommand("--hosts=a/b x.").options.hostsFile, "a/b");
   CommandDecision now = DecideCommand("--serial unixtime lan.internal.", 1796700000);
-  EXPECT_EQ(now.options.serial, 1796700000u);
+  EXPECT_EQ(now.inputs.Serial, 1796700000u);
   EXPECT_EQ(now.lines, std::vector<std::string>{" + Serial 1796700000 in every zone"});
-}
-
-// Mend: only a blank after a switch goes with it.
-TEST(DecideCommand, GluedSwitchKeepsTheDomainWhole) {
-  const Case cases[] = {
-      {"/Alan.internal.", Action::Generate, {kLineA}, "A", "lan.internal."},
-      {"/clan.internal.", Action::Generate, {kLineC}, "C", "lan.internal."},
-      {"lan.internal./B", Action::Generate, {kLineB}, "B", "lan.internal."},
-      {"/A/Blan.internal.", Action::Generate, {kLineA, kLineB}, "B", "lan.internal."},
-  };
-  for (const Case& c : cases) Check(c);
 }
 
 // Mend: names that would make broken zone files are refused.
@@ -181,23 +194,34 @@ TEST(DecideCommand, UnixHelpAndVersionWords) {
   for (const auto& [tail, action] : cases) EXPECT_EQ(DecideCommand(tail).action, action) << tail;
 }
 
+// The tail after the program name, and its words as Windows programs take
+// them.
 TEST(WindowsCommandTail, ProgramNameForms) {
   struct Case {
     const char* line;
     const char* tail;
+    const char* words;  // joined by "|"
   } cases[] = {
-      {"ZONQUIST /C lan.internal.", "/C lan.internal."},
-      {"\"C:\\Program Files\\zonquist.exe\" /C lan.internal.", "/C lan.internal."},
-      {"\"C:\\zq\\zonquist.exe\"lan.internal.", "lan.internal."},
-      {"zonquist", ""},
-      {"zonquist    ", ""},
-      {"zonquist\tlan.internal.", "\tlan.internal."},
-      {"zonquist  lan.internal.  ", "lan.internal.  "},
-      {"\"unclosed name lan.internal.", ""},
-      {"  zonquist lan.internal.", "zonquist lan.internal."},
-      {"", ""},
+      {"ZONQUIST /C lan.internal.", "/C lan.internal.", "/C|lan.internal."},
+      {"\"C:\\Program Files\\zonquist.exe\" /C lan.internal.", "/C lan.internal.", "/C|lan.internal."},
+      {"\"C:\\zq\\zonquist.exe\"lan.internal.", "lan.internal.", "lan.internal."},
+      {"zonquist", "", ""},
+      {"zonquist    ", "", ""},
+      {"zonquist\tlan.internal.", "\tlan.internal.", "lan.internal."},
+      {"zonquist  lan.internal.  ", "lan.internal.  ", "lan.internal."},
+      {"\"unclosed name lan.internal.", "", ""},
+      {"  zonquist lan.internal.", "zonquist lan.internal.", "zonquist|lan.internal."},
+      {"", "", ""},
+      {"zq --hosts \"C:\\a b\\h\" x.", "--hosts \"C:\\a b\\h\" x.", "--hosts|C:\\a b\\h|x."},
+      {"zq a\\\\\"b c\" \"a\"\"b\" \\\\\\\"x \"\" y\\", "a\\\\\"b c\" \"a\"\"b\" \\\\\\\"x \"\" y\\", "a\\b c|a\"b|\\\"x||y\\"},
   };
-  for (const Case& c : cases) EXPECT_EQ(platform::WindowsCommandTail(c.line), c.tail) << c.line;
+  for (const Case& c : cases) {
+    const std::string_view tail = platform::WindowsCommandTail(c.line);
+    EXPECT_EQ(tail, c.tail) << c.line;
+    std::string words;
+    for (const platform::CommandWord& w : platform::WindowsCommandWords(tail).words) words += "|" + w.value;
+    EXPECT_EQ(words, *c.words ? "|" + std::string(c.words) : "") << c.line;
+  }
 }
 
 }  // namespace
@@ -244,11 +268,11 @@ TEST(DecideCommand, WorstTails) {
       for (std::size_t i = 0; i + 1 < d.lines.size(); ++i) EXPECT_NE(d.lines[i].rfind("Error: ", 0), 0u);
       EXPECT_EQ(d.exitStatus, 1);
     } else {
-      EXPECT_FALSE(ValidateDomain(d.privateDomain).has_value()) << shown;
+      EXPECT_FALSE(ValidateDomain(d.inputs.PrivateDomain).has_value()) << shown;
       EXPECT_EQ(d.exitStatus, 0);
     }
   }
-  EXPECT_EQ(DecideCommand(manySwitches + "Lan.Internal.").privateDomain, "lan.internal.");
+  EXPECT_EQ(DecideCommand(manySwitches + "Lan.Internal.").inputs.PrivateDomain, "lan.internal.");
   EXPECT_EQ(DecideCommand(manySwitches + "lan.internal.").detailClasses, "A");
 }
 

@@ -31,7 +31,7 @@ void Drive(const std::vector<Call>& calls, char expectedLast) {
   for (const Call& call : calls) {
     ScriptedClock clock{call.digits};
     std::vector<std::string> shown;
-    StepProgressTitle(last, ParseDottedQuad(call.address), clock,
+    StepProgressTitle(last, Q(call.address), clock,
                       [&](Ipv4Value a) { shown.push_back(FormatDottedQuad(a)); });
     EXPECT_EQ(!shown.empty(), call.shown) << call.address;
     EXPECT_EQ(clock.reads, call.shown ? 2u : 1u) << call.address;

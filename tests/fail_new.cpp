@@ -1,17 +1,21 @@
 // Preloaded into a run: the N-th allocation through operator new fails
-// (ZONQUIST_FAIL_NEW_AT=N), as it would when memory runs out there.
+// (ZONQUIST_FAIL_NEW_AT=N), as it would when memory runs short there, or it
+// and every one after it (ZONQUIST_FAIL_NEW_FROM=N), as when it has run out.
 #include <cstdlib>
 #include <new>
 
 namespace {
 
+long Number(const char* name) {
+  const char* n = std::getenv(name);
+  return n ? std::atol(n) : 0L;
+}
+
 bool FailsNow() {
-  static const long at = [] {
-    const char* n = std::getenv("ZONQUIST_FAIL_NEW_AT");
-    return n ? std::atol(n) : 0L;
-  }();
+  static const long at = Number("ZONQUIST_FAIL_NEW_AT"), from = Number("ZONQUIST_FAIL_NEW_FROM");
   static long calls = 0;
-  return ++calls == at;
+  ++calls;
+  return calls == at || (from > 0 && calls >= from);
 }
 
 void* Take(std::size_t size) {

@@ -58,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Require(d.exitStatus == 0);
       break;
     case CommandDecision::Action::Generate:
-      Require(IsCleanDomain(d.privateDomain));
-      Require(d.privateDomain != "in-addr.arpa." && !(d.privateDomain.size() > 14 &&
-              d.privateDomain.compare(d.privateDomain.size() - 14, 14, ".in-addr.arpa.") == 0));
+      Require(IsCleanDomain(d.inputs.PrivateDomain));
+      Require(d.inputs.PrivateDomain != "in-addr.arpa." && !(d.inputs.PrivateDomain.size() > 14 &&
+              d.inputs.PrivateDomain.compare(d.inputs.PrivateDomain.size() - 14, 14, ".in-addr.arpa.") == 0));
       Require(d.detailClasses == "ABC" || d.detailClasses == "A" || d.detailClasses == "B" ||
               d.detailClasses == "C");
       Require(d.exitStatus == 0);

@@ -3,7 +3,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "zones/address.h"
 
 // Whether the contributor asked to skip what cannot run here.
 bool SkipMissing();
@@ -71,7 +74,8 @@ class LockHolder {
 
 // A /B run held inside r17220.rev, a FIFO whose reader never reads, until
 // the scope ends; its console goes to a file; `ignored`, when set, is a
-// signal its parent ignores (as nohup does). Stop() kills it with a signal
+// signal its parent ignores (as nohup does); its standard error goes to a
+// file too. Stop() kills it with a signal
 // and gives its wait status; Survives() tells whether a signal left it
 // running.
 class StalledRun {
@@ -83,6 +87,7 @@ class StalledRun {
   StalledRun& operator=(const StalledRun&) = delete;
   int Stop(int signal);
   std::string Console() const;
+  std::string Errors() const;
 
  private:
   TempDir capture_;
@@ -137,9 +142,22 @@ struct FileScan {
 };
 FileScan ScanLines(const std::string& path);
 
+// The reverse zones, written out, in the order a run writes them.
+struct ExpectedZone {
+  std::string file;
+  std::string net;      // "192.168", "172.16", "10"
+  std::string reverse;  // "168.192", "16.172", "10"
+  char letter;
+};
+std::vector<ExpectedZone> ExpectedReverseZones();
 // The twenty files of a run, in the order it writes them.
 std::vector<std::string> OutputNames();
 // What a run with these detail classes prints, in order; its last line
 // says how many files were not written, when any were not.
 std::vector<std::string> RunTranscript(const std::string& detailClasses, std::size_t notWritten = 0);
 std::string NotDoneLine(std::size_t notWritten);
+
+// The banner and the help, as a run prints them.
+std::vector<std::string> HelpTranscript();
+// An address from its dotted text; fails the test on any other text.
+Ipv4Value Q(std::string_view dotted);

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
-#include "zones/zone_table.h"
 
 inline const std::vector<std::string> kZoneHeader = {
     "; Created by Talvenor Zonquist 20070118",
@@ -17,26 +16,8 @@ inline const std::vector<std::string> kZoneHeader = {
     " IN NS ns.lan.internal.",
 };
 
-struct ReverseZone {
-  std::string file;
-  std::string net;      // "192.168", "172.16", "10"
-  std::string reverse;  // "168.192", "16.172", "10"
-  char letter;
-};
-
-// In the order a run writes them.
-inline std::vector<ReverseZone> AllReverseZones() {
-  std::vector<ReverseZone> zones;
-  for (char letter : {'C', 'B', 'A'}) {
-    for (const ZoneEntry& z : ReverseZonesOfClass(letter)) {
-      std::string first(z.FirstText);
-      std::string net = letter == 'A' ? "10" : first.substr(0, first.find('.', first.find('.') + 1));
-      std::string reverse(z.ZoneName.substr(0, z.ZoneName.size() - std::string_view(".in-addr.arpa.").size()));
-      zones.push_back({std::string(z.FileName), net, reverse, letter});
-    }
-  }
-  return zones;
-}
+using ReverseZone = ExpectedZone;
+inline std::vector<ReverseZone> AllReverseZones() { return ExpectedReverseZones(); }
 
 inline void ExpectHeader(const FileScan& scan, const std::string& file) {
   ASSERT_GE(scan.first.size(), 3u) << file;

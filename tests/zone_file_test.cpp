@@ -8,6 +8,11 @@
 #include "zones/boot_include.h"
 #include "zones/hosts.h"
 #include "zones/shared_state.h"
+#include "zones/zone_table.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
 
 namespace {
 
@@ -18,42 +23,87 @@ const std::string kHeader = Native(
 
 class ZoneFiles : public testing::Test {
  protected:
-  void SetUp() override { PrivateDomain = "lan.internal."; }
+  void SetUp() override { inputs.PrivateDomain = "lan.internal."; }
   TempDir dir;
   InDirectory in{dir.path()};
+  ZoneInputs inputs;
 };
 
-TEST_F(ZoneFiles, DetailedReverseZoneRanges) {
-  struct Case {
-    const char* first;
-    const char* last;
-    std::string console;
-    std::string records;
-  } cases[] = {
-      {"192.168.7.9", "192.168.7.9", "Creating z.rev (192.168.7.9 - 192.168.7.9)\n",
-       "9.7.168.192.in-addr.arpa. IN PTR 192-168-7-9.lan.internal.\n"},
-      {"192.168.7.9", "192.168.7.8", "Creating z.rev (192.168.7.9 - 192.168.7.8)\n", ""},
-      {"10.0.0.254", "10.0.1.0", "Creating z.rev (10.0.0.254 - 10.0.1.0)\n",
-       "254.0.0.10.in-addr.arpa. IN PTR 10-0-0-254.lan.internal.\n"
-       "255.0.0.10.in-addr.arpa. IN PTR 10-0-0-255.lan.internal.\n"
-       "0.1.0.10.in-addr.arpa. IN PTR 10-0-1-0.lan.internal.\n"},
-      {"172.31.255.255", "172.31.255.255", "Creating z.rev (172.31.255.255 - 172.31.255.255)\n",
-       "255.255.31.172.in-addr.arpa. IN PTR 172-31-255-255.lan.internal.\n"},
-  };
-  for (const Case& c : cases) {
-    WriteFile("z.rev", std::string(100000, 'o'));
-    testing::internal::CaptureStdout();
-    WriteDetailedReverseZone("z.rev", ParseDottedQuad(c.first), ParseDottedQuad(c.last));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native(c.console));
-    EXPECT_EQ(ReadFile("z.rev"), kHeader + Native(c.records)) << c.first;
-  }
+const ZoneEntry& Zone(std::string_view file) {
+  return *std::find_if(ReverseZones.begin(), ReverseZones.end(), [&](const ZoneEntry& z) { return z.FileName == file; });
 }
 
-TEST_F(ZoneFiles, WildcardReverseZone) {
-  testing::internal::CaptureStdout();
-  WriteWildcardReverseZone("r10.rev");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating r10.rev\n"));
-  EXPECT_EQ(ReadFile("r10.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
+// A reverse zone as planned: a wildcard at the top and under every name
+// whose 256 children are not all written, so every other address still
+// answers; every written address its own name or its generic one.
+TEST_F(ZoneFiles, ReverseZones) {
+  auto r = [](const char* first, const char* last) { return AddressRange{Q(first), Q(last)}; };
+  const std::string w = " IN PTR private.ip-address.lan.internal.";
+  const struct {
+    const char* file;
+    std::vector<AddressRange> detail;
+    std::vector<std::string> wildcards;  // in file order
+    std::size_t ptr;
+    const char* range;  // in the console line: the zone is whole
+  } cases[] = {
+      {"r10.rev", {r("10.1.2.0", "10.1.2.127")}, {"*" + w, "*.0.10.in-addr.arpa." + w, "*.0.0.10.in-addr.arpa." + w,
+       "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w, "*.255.10.in-addr.arpa." + w,
+       "*.255.255.10.in-addr.arpa." + w}, 130, ""},
+      {"r10.rev", {r("10.1.2.0", "10.1.2.255")}, {"*" + w, "*.0.10.in-addr.arpa." + w, "*.0.0.10.in-addr.arpa." + w,
+       "*.1.10.in-addr.arpa." + w, "*.255.10.in-addr.arpa." + w, "*.255.255.10.in-addr.arpa." + w}, 258, ""},
+      {"r10.rev", {r("10.0.0.0", "10.0.255.255"), r("10.255.0.0", "10.255.255.255")},
+       {"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w}, 131073, ""},
+      {"r10.rev", {r("10.1.2.0", "10.1.2.255"), r("10.1.3.0", "10.1.3.127"), r("10.9.0.255", "10.9.0.255")},
+       {"*" + w, "*.0.10.in-addr.arpa." + w, "*.0.0.10.in-addr.arpa." + w, "*.1.10.in-addr.arpa." + w,
+        "*.3.1.10.in-addr.arpa." + w, "*.9.10.in-addr.arpa." + w, "*.0.9.10.in-addr.arpa." + w,
+        "*.255.10.in-addr.arpa." + w, "*.255.255.10.in-addr.arpa." + w}, 387, ""},
+      {"r17220.rev", {r("172.20.16.0", "172.20.31.255")}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 4097, ""},
+      {"r17220.rev", {r("172.20.0.0", "172.20.255.255")}, {}, 65536, " (172.20.0.0 - 172.20.255.255)"},
+      {"r17220.rev", {}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 1, ""},
+      {"r17231.rev", {}, {"*" + w}, 0, ""},
+      // Prefixes at the zone's edges.
+      {"r17231.rev", {r("172.31.0.0", "172.31.0.0"), r("172.31.255.255", "172.31.255.255")},
+       {"*" + w, "*.0.31.172.in-addr.arpa." + w, "*.255.31.172.in-addr.arpa." + w}, 2, ""},
+      {"r192168.rev", {r("192.168.0.0", "192.168.255.255")}, {}, 65536, " (192.168.0.0 - 192.168.255.255)"},
+  };
+  // Named addresses, at zone edges too.
+  std::map<Ipv4Value, std::string> named = {
+      {Q("10.0.0.0"), "net.lan.internal."}, {Q("10.1.2.5"), "build.lan.internal."},
+      {Q("10.255.255.255"), "top.other.org."}, {Q("172.20.3.4"), "printer.other.org."},
+      {Q("192.168.0.0"), "c0.lan.internal."}, {Q("192.168.255.255"), "c1.lan.internal."}};
+  for (const auto& [address, name] : named) {
+    inputs.Hosts.names.push_back({address, static_cast<std::uint32_t>(inputs.Hosts.text.size()), static_cast<std::uint32_t>(name.size())});
+    inputs.Hosts.text += name;
+  }
+  std::sort(inputs.Hosts.names.begin(), inputs.Hosts.names.end(),
+            [](const HostName& a, const HostName& b) { return Unsigned(a.address) < Unsigned(b.address); });
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(c.ptr) + " PTR records");
+    testing::internal::CaptureStdout();
+    WriteReverseZone(PlanZone(Zone(c.file), c.detail, inputs.Hosts), inputs);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating " + std::string(c.file) + c.range + "\n"));
+    std::vector<std::string> lines = SplitLines(ReadFile(c.file)), wildcards;
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(JoinLines({lines[0], lines[1], lines[2]}), kHeader);
+    std::size_t ptr = 0;
+    for (std::size_t i = 3; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
+      if (line[0] == '*') {
+        wildcards.push_back(line);
+        continue;
+      }
+      ++ptr;
+      // The owner's octets, backwards, name the address.
+      unsigned o[4] = {};
+      ASSERT_EQ(std::sscanf(line.c_str(), "%u.%u.%u.%u.in-addr.arpa. IN PTR ", &o[3], &o[2], &o[1], &o[0]), 4) << line;
+      const Ipv4Value a = Quad(o[0], o[1], o[2], o[3]);
+      const auto name = named.find(a);
+      ASSERT_EQ(line.substr(line.find(" IN PTR ") + 8),
+                name != named.end() ? name->second : FormatHostLabel(a) + ".lan.internal.");
+    }
+    EXPECT_EQ(wildcards, c.wildcards);
+    EXPECT_EQ(ptr, c.ptr);
+  }
 }
 
 // The serial in every SOA, and $TTL right after the first line.
@@ -72,65 +122,13 @@ TEST_F(ZoneFiles, HeaderOptions) {
                              " IN NS ns.lan.internal.\n")},
   };
   for (const auto& c : cases) {
-    ZoneSerial = c.serial;
-    ZoneTtl = c.ttl;
+    inputs.Serial = c.serial;
+    inputs.Ttl = c.ttl;
     testing::internal::CaptureStdout();
-    WriteWildcardReverseZone("r10.rev");
-    testing::internal::GetCapturedStdout();
+    WriteReverseZone(PlanZone(Zone("r10.rev"), {}, inputs.Hosts), inputs);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating r10.rev\n"));
     EXPECT_EQ(ReadFile("r10.rev"), c.header + Native("* IN PTR private.ip-address.lan.internal.\n")) << c.serial;
   }
-  ZoneSerial = 1;
-  ZoneTtl = -1;
-}
-
-// A wildcard at the top and under every name whose 256 children are not
-// all written: every other address still answers.
-TEST_F(ZoneFiles, PartlyWrittenZones) {
-  auto r = [](const char* first, const char* last) { return AddressRange{ParseDottedQuad(first), ParseDottedQuad(last)}; };
-  const AddressRange r10 = r("10.0.0.0", "10.255.255.255"), r17220 = r("172.20.0.0", "172.20.255.255");
-  const std::string w = " IN PTR private.ip-address.lan.internal.";
-  const struct {
-    AddressRange zone;
-    std::vector<AddressRange> detail;
-    std::vector<std::string> wildcards;  // in file order
-    std::size_t ptr;
-  } cases[] = {
-      {r10, {r("10.1.2.0", "10.1.2.127")}, {"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w}, 128},
-      {r10, {r("10.1.2.0", "10.1.2.255")}, {"*" + w, "*.1.10.in-addr.arpa." + w}, 256},
-      {r10, {r("10.1.0.0", "10.1.255.255")}, {"*" + w}, 65536},
-      {r10, {r("10.1.2.0", "10.1.2.255"), r("10.1.3.0", "10.1.3.127"), r("10.9.0.255", "10.9.0.255")},
-       {"*" + w, "*.1.10.in-addr.arpa." + w, "*.3.1.10.in-addr.arpa." + w, "*.9.10.in-addr.arpa." + w, "*.0.9.10.in-addr.arpa." + w},
-       385},
-      {r17220, {r("172.20.16.0", "172.20.31.255")}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 4097},
-      {r17220, {r("172.20.0.0", "172.20.255.255")}, {}, 65536},
-      {r17220, {}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 1},
-  };
-  Hosts.text = "build.lan.internal.printer.other.org.";
-  Hosts.names = {{ParseDottedQuad("10.1.2.5"), 0, 19}, {ParseDottedQuad("172.20.3.4"), 19, 18}};  // in address order
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.ptr) + " PTR records");
-    testing::internal::CaptureStdout();
-    WritePartialReverseZone("z.rev", c.zone, c.detail);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating z.rev\n"));
-    std::vector<std::string> lines = SplitLines(ReadFile("z.rev")), wildcards;
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[1], "@ IN SOA ns.lan.internal. postmaster.lan.internal. 1 86400 3600 604800 86400");
-    std::size_t ptr = 0;
-    for (std::size_t i = 3; i < lines.size(); ++i) {
-      if (lines[i][0] == '*') wildcards.push_back(lines[i]);
-      else ++ptr;
-      for (const std::string named : {"5.2.1.10.in-addr.arpa. IN PTR build.lan.internal.",
-                                       "4.3.20.172.in-addr.arpa. IN PTR printer.other.org.",
-                                       "6.2.1.10.in-addr.arpa. IN PTR 10-1-2-6.lan.internal."}) {
-        if (lines[i].substr(0, lines[i].find(' ')) == named.substr(0, named.find(' '))) {
-          EXPECT_EQ(lines[i], named);
-        }
-      }
-    }
-    EXPECT_EQ(wildcards, c.wildcards);
-    EXPECT_EQ(ptr, c.ptr);
-  }
-  Hosts = {};
 }
 
 // The hosts file: every address's first entry names it, each name in the
@@ -165,10 +163,10 @@ TEST(ParseHosts, GoodAndBad) {
 }
 
 TEST_F(ZoneFiles, BootIncludeLines) {
-  PrivateDomain = "a-very-long-name.example.corp.";
+  inputs.PrivateDomain = "a-very-long-name.example.corp.";
   WriteFile("BOOT.INC", std::string(5000, 'o'));
   testing::internal::CaptureStdout();
-  WriteBootInclude();
+  WriteBootInclude(inputs);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             Native("Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.\n"));
   std::vector<std::string> lines = SplitLines(ReadFile("BOOT.INC"));
@@ -190,25 +188,21 @@ TEST_F(ZoneFiles, BootIncludeLines) {
 
 }  // namespace
 
-#include "zones/block_plan.h"
+#include "zones/forward_zone.h"
 
 namespace {
 
-// The class test is case-sensitive: letters that name no block detail none.
-TEST_F(ZoneFiles, ForwardZoneWithoutDetailedBlocks) {
-  for (const char* classes : {"abc", "", "XYZ"}) {
-    DetailClasses = classes;
-    testing::internal::CaptureStdout();
-    WriteForwardZone();
-    std::vector<std::string> console = SplitLines(testing::internal::GetCapturedStdout());
-    ASSERT_EQ(console.size(), 19u) << classes;
-    EXPECT_EQ(console[0], "Creating RFC1918.NAM");
-    EXPECT_EQ(console[1], "Creating r192168.rev");
-    EXPECT_EQ(console[18], "Creating r10.rev");
-    EXPECT_EQ(ReadFile("rfc1918.nam"), kHeader) << classes;
-    EXPECT_EQ(ReadFile("r17231.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
-  }
-  DetailClasses = "ABC";
+// Without detail or hosts: every zone a wildcard, no A record.
+TEST_F(ZoneFiles, ForwardZoneWithoutDetail) {
+  testing::internal::CaptureStdout();
+  WriteForwardZone(PlanRun(inputs), inputs);
+  std::vector<std::string> console = SplitLines(testing::internal::GetCapturedStdout());
+  ASSERT_EQ(console.size(), 19u);
+  EXPECT_EQ(console[0], "Creating RFC1918.NAM");
+  EXPECT_EQ(console[1], "Creating r192168.rev");
+  EXPECT_EQ(console[18], "Creating r10.rev");
+  EXPECT_EQ(ReadFile("rfc1918.nam"), kHeader);
+  EXPECT_EQ(ReadFile("r17231.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
 }
 
 }  // namespace
@@ -230,7 +224,7 @@ TEST(LineBlocks, EqualLinesBuiltOneByOne) {
   for (const std::string& domain : {std::string("lan.internal."), longDomain}) {
     for (const auto& range : ranges) {
       const char* firstText = range.first;  // a plain name: lambdas below use it
-      const Ipv4Value first = ParseDottedQuad(range.first), last = ParseDottedQuad(range.second);
+      const Ipv4Value first = Q(range.first), last = Q(range.second);
       std::string ptr, bare, qualified;
       std::vector<Ipv4Value> walked;
       ForEachAddress(first, last, [&](Ipv4Value a) {

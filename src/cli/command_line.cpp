@@ -4,11 +4,12 @@
 #include <initializer_list>
 
 #include "output/console.h"
-#include "output/platform.h"
-#include "zones/hosts.h"
-#include "zones/shared_state.h"
+#include "zones/names.h"
+#include "zones/zone_table.h"
 
-const std::array<std::string_view, 25> UsageText = {
+namespace {
+
+constexpr std::string_view kToolText[] = {
     "This tool creates all of the DNS files required to fully host",
     "a complete reverse DNS for all of the RFC1918 private IP address",
     "blocks.",
@@ -26,19 +27,9 @@ const std::array<std::string_view, 25> UsageText = {
     "  /C = detail for 192.168.0.0/16",
     "",
     "Please read the enclosed documentation.",
-    "",
-    "Options, anywhere on the line, as --name VALUE or --name=VALUE:",
-    "  --serial N          every zone's SOA serial, 1 to 4294967295 (default 1)",
-    "  --serial unixtime   the run's start in seconds since 1970 (UTC)",
-    "  --ttl N             the TTL of every record, 0 to 2147483647 seconds",
-    "  --detail a.b.c.d/n  detail for this prefix too, or alone without a switch;",
-    "                      repeat it for more prefixes",
-    "  --hosts FILE        the names in FILE (as /etc/hosts) before the generic ones",
 };
 
-void PrintUsage() {
-  for (std::string_view line : UsageText) PrintLine(line);
-}
+}  // namespace
 
 namespace {
 
@@ -53,16 +44,12 @@ bool HasWord(std::string_view text, std::initializer_list<std::string_view> word
   return false;
 }
 
-}  // namespace
-
+// A "?" anywhere, or the word --help or -h.
 bool WantsHelp(std::string_view commandText) {
-  return commandText.empty() || commandText.find('?') != std::string_view::npos ||
-         HasWord(commandText, {"--help", "-h"});
+  return commandText.find('?') != std::string_view::npos || HasWord(commandText, {"--help", "-h"});
 }
 
 bool WantsVersion(std::string_view commandText) { return HasWord(commandText, {"--version", "-V"}); }
-
-namespace {
 
 // Names that would break the zone files: empty labels, characters that a
 // master file reads otherwise, labels or names too long for DNS.
@@ -73,11 +60,9 @@ constexpr std::size_t kMaxName = MaxDomainLength;
 bool IsReverseName(std::string_view name) {
   constexpr std::string_view kReverse = "in-addr.arpa.";
   if (name.size() < kReverse.size()) return false;
-  std::string_view tail = name.substr(name.size() - kReverse.size());
-  for (std::size_t i = 0; i < tail.size(); ++i) {
-    char c = tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] - 'A' + 'a') : tail[i];
-    if (c != kReverse[i]) return false;
-  }
+  std::string tail(name.substr(name.size() - kReverse.size()));
+  LowerCase(tail);
+  if (tail != kReverse) return false;
   return name.size() == kReverse.size() || name[name.size() - kReverse.size() - 1] == '.';
 }
 
@@ -101,7 +86,7 @@ SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) 
   for (std::size_t q; (q = rest.find('/', i)) != std::string::npos && q < end;) {
     settled.append(rest, i, q - i);
     std::string token = rest.substr(q, std::min<std::size_t>(2, end - q));
-    platform::UpperCase(token);
+    UpperCase(token);
     if (token != "/A" && token != "/B" && token != "/C") {
       scan.accepted = false;
       scan.lines.push_back("Error: invalid command line switch.");
@@ -188,79 +173,110 @@ std::optional<std::string> ReadDetail(std::string_view value, std::int64_t, Zone
 
 std::optional<std::string> ReadHosts(std::string_view value, std::int64_t, ZoneOptions& options) {
   if (value.empty()) return "Error: --hosts needs a file name";
-  options.hostsFile = value;
+  options.hostsFiles.emplace_back(value);
   return std::nullopt;
 }
+
+// One line of an option's help: the form of its value and what it does;
+// a line without a form goes on with the one before.
+struct HelpLine {
+  std::string_view form;
+  std::string_view text;
+};
 
 struct Option {
   std::string_view name;
   OptionReader read;
-  bool repeatable = false;
+  bool repeatable;
+  HelpLine help[2];
 };
 constexpr Option kOptions[] = {
-    {"--serial", ReadSerial}, {"--ttl", ReadTtl}, {"--detail", ReadDetail, true}, {"--hosts", ReadHosts}};
+    {"--serial", ReadSerial, false,
+     {{"N", "every zone's SOA serial, 1 to 4294967295 (default 1)"},
+      {"unixtime", "the run's start in seconds since 1970 (UTC)"}}},
+    {"--ttl", ReadTtl, false, {{"N", "the TTL of every record, 0 to 2147483647 seconds"}, {}}},
+    {"--detail", ReadDetail, true,
+     {{"a.b.c.d/n", "detail for this prefix too, or alone without a switch;"}, {"", "repeat it for more prefixes"}}},
+    {"--hosts", ReadHosts, false, {{"FILE", "the names in FILE (as /etc/hosts) before the generic ones"}, {}}},
+};
+constexpr std::size_t kHelpColumn = 22;
+
+const Option* OptionNamed(std::string_view name) {
+  for (const Option& o : kOptions)
+    if (o.name == name) return &o;
+  return nullptr;
+}
 
 }  // namespace
 
-OptionScan TakeOptions(std::string_view text, std::int64_t runStart) {
-  OptionScan scan;
-  std::string rest(text);
-  std::vector<std::pair<std::string_view, std::string>> given;  // name, value
-  for (std::size_t at = 0; at < rest.size();) {
-    const bool wordStart = rest[at] != ' ' && (at == 0 || rest[at - 1] == ' ');
-    if (!wordStart || rest.compare(at, 2, "--") != 0) {
-      ++at;
-      continue;
+std::vector<std::string> UsageText() {
+  std::vector<std::string> lines(std::begin(kToolText), std::end(kToolText));
+  lines.emplace_back();
+  lines.emplace_back("Options, anywhere on the line, as --name VALUE or --name=VALUE:");
+  for (const Option& o : kOptions) {
+    for (const HelpLine& h : o.help) {
+      if (h.text.empty()) continue;
+      std::string line = h.form.empty() ? "" : "  " + std::string(o.name) + " " + std::string(h.form);
+      line.resize(std::max(line.size() + 2, kHelpColumn), ' ');
+      lines.push_back(line + std::string(h.text));
     }
-    auto wordEnd = [&](std::size_t from) { return std::min(rest.find(' ', from), rest.size()); };
-    std::size_t end = wordEnd(at);
-    const std::string word = rest.substr(at, end - at);
+  }
+  return lines;
+}
+
+void PrintUsage() {
+  for (const std::string& line : UsageText()) PrintLine(line);
+}
+
+OptionScan TakeOptions(const platform::CommandLine& line, std::int64_t runStart) {
+  OptionScan scan;
+  const std::vector<platform::CommandWord>& words = line.words;
+  std::vector<std::pair<std::size_t, std::size_t>> cuts;  // of the text, in order
+  std::vector<std::pair<std::string_view, std::string>> given;  // name, value
+  auto fail = [&](std::string error) {
+    if (!scan.error) scan.error = std::move(error);
+  };
+  for (std::size_t w = 0; w < words.size(); ++w) {
+    const std::string& word = words[w].value;
+    if (word.compare(0, 2, "--") != 0 || word == "--help" || word == "--version") continue;
     const std::size_t equals = word.find('=');
     const std::string name = word.substr(0, equals);
-    const Option* option = nullptr;
-    for (const Option& o : kOptions)
-      if (o.name == name) option = &o;
+    const Option* option = OptionNamed(name);
     if (option == nullptr) {
-      scan.error = "Error: unknown option " + Shown(name);
-      return scan;
+      fail("Error: unknown option " + Shown(name));
+      continue;
     }
+    std::size_t last = w;
     std::string value;
     if (equals != std::string::npos) {
       value = word.substr(equals + 1);
+    } else if (w + 1 < words.size()) {
+      value = words[++last].value;
     } else {
-      std::size_t next = rest.find_first_not_of(' ', end);
-      if (next == std::string::npos) {
-        scan.error = "Error: " + name + " needs a value";
-        return scan;
-      }
-      end = wordEnd(next);
-      value = rest.substr(next, end - next);
+      fail("Error: " + name + " needs a value");
+      continue;
     }
-    for (const auto& [earlier, earlierValue] : given) {
-      if (earlier == option->name && earlierValue != value && !option->repeatable) {
-        scan.error = "Error: " + name + " given twice, as \"" + Shown(earlierValue) + "\" and \"" + Shown(value) + "\"";
-        return scan;
-      }
-    }
+    for (const auto& [earlier, earlierValue] : given)
+      if (earlier == option->name && earlierValue != value && !option->repeatable)
+        fail("Error: " + name + " given twice, as \"" + Shown(earlierValue) + "\" and \"" + Shown(value) + "\"");
     const bool again = !option->repeatable &&
                        std::any_of(given.begin(), given.end(), [&](const auto& g) { return g.first == option->name; });
     if (!again) {
-      if (std::optional<std::string> error = option->read(value, runStart, scan.options)) {
-        scan.error = std::move(error);
-        return scan;
-      }
+      if (std::optional<std::string> error = option->read(value, runStart, scan.options)) fail(std::move(*error));
       given.emplace_back(option->name, value);
     }
     // The option goes with the blanks after it, or before it at the end.
-    std::size_t cutFrom = at, cutTo = rest.find_first_not_of(' ', end);
-    if (cutTo == std::string::npos) {
-      cutTo = rest.size();
-      while (cutFrom > 0 && rest[cutFrom - 1] == ' ') --cutFrom;
-    }
-    rest.erase(cutFrom, cutTo - cutFrom);
-    at = cutFrom;
+    cuts.emplace_back(words[w].begin, last + 1 < words.size() ? words[last + 1].begin : line.text.size());
+    w = last;
   }
-  scan.rest = std::move(rest);
+  std::size_t kept = 0;
+  for (const auto& [from, to] : cuts) {
+    scan.rest.append(line.text, kept, from - kept);
+    kept = to;
+  }
+  scan.rest.append(line.text, kept);
+  if (kept == line.text.size() && !cuts.empty())
+    while (!scan.rest.empty() && scan.rest.back() == ' ') scan.rest.pop_back();
   return scan;
 }
 
@@ -272,17 +288,17 @@ std::optional<std::string> ValidateDomain(std::string_view commandText) {
   return "Error: The domain name \"" + Shown(commandText) + "\" is not a fully qualified Internet domain name!";
 }
 
-CommandDecision DecideCommand(std::string_view commandTail, std::int64_t runStart) {
+CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t runStart) {
   CommandDecision decision;
-  if (WantsHelp(commandTail)) {
+  OptionScan options = TakeOptions(line, runStart);
+  if (line.text.empty() || WantsHelp(options.rest)) {
     decision.action = CommandDecision::Action::ShowHelp;
     return decision;
   }
-  if (WantsVersion(commandTail)) {
+  if (WantsVersion(options.rest)) {
     decision.action = CommandDecision::Action::ShowVersion;
     return decision;
   }
-  OptionScan options = TakeOptions(commandTail, runStart);
   if (options.error) {
     decision.lines.push_back(std::move(*options.error));
     decision.exitStatus = 1;
@@ -301,12 +317,26 @@ CommandDecision DecideCommand(std::string_view commandTail, std::int64_t runStar
     return decision;
   }
   decision.action = CommandDecision::Action::Generate;
-  // Prefixes alone detail only themselves; a switch's block is added to them.
-  if (!options.options.detail.empty() && decision.detailClasses == "ABC") decision.detailClasses.clear();
-  options.options.detail = MergeRanges(std::move(options.options.detail));
   decision.lines.insert(decision.lines.end(), options.options.lines.begin(), options.options.lines.end());
-  decision.options = std::move(options.options);
-  decision.privateDomain = std::move(scan.commandText);
-  platform::LowerCase(decision.privateDomain);
+  ZoneInputs& inputs = decision.inputs;
+  inputs.PrivateDomain = std::move(scan.commandText);
+  LowerCase(inputs.PrivateDomain);
+  inputs.Serial = options.options.serial;
+  inputs.Ttl = options.options.ttl;
+  // A switch becomes its block's range here. Prefixes alone detail only
+  // themselves; a switch's block is added to them.
+  const bool noSwitch = decision.detailClasses == "ABC";
+  std::vector<AddressRange> detail = std::move(options.options.detail);
+  for (const AddressBlock& block : BlockPlan) {
+    if (decision.detailClasses.find(block.ClassLetter) == std::string::npos || (noSwitch && !detail.empty())) continue;
+    inputs.Switched.push_back(block.Range());
+  }
+  detail.insert(detail.end(), inputs.Switched.begin(), inputs.Switched.end());
+  inputs.Detail = MergeRanges(std::move(detail));
+  decision.hostsFiles = std::move(options.options.hostsFiles);
   return decision;
+}
+
+CommandDecision DecideCommand(std::string_view commandTail, std::int64_t runStart) {
+  return DecideCommand(platform::WindowsCommandWords(commandTail), runStart);
 }

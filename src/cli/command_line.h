@@ -1,22 +1,20 @@
-// Decisions taken from the command text: help, class switches, domain.
+// Decisions taken from the command line: help, options, class switches,
+// domain.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "zones/address.h"
+#include "output/command_tail.h"
+#include "zones/shared_state.h"
 
-extern const std::array<std::string_view, 25> UsageText;
+// The help text: the seventeen lines of the tool, then one line or two
+// for each option.
+std::vector<std::string> UsageText();
 void PrintUsage();
-
-// Empty, a "?" anywhere, or the word --help or -h.
-bool WantsHelp(std::string_view commandText);
-// The word --version or -V.
-bool WantsVersion(std::string_view commandText);
 
 struct SwitchScan {
   bool accepted = true;
@@ -33,29 +31,32 @@ std::optional<std::string> ValidateDomain(std::string_view commandText);
 // always has.
 struct ZoneOptions {
   std::uint32_t serial = 1;
-  std::int64_t ttl = -1;  // -1: no $TTL line
-  std::vector<AddressRange> detail;  // merged, in address order
-  std::string hostsFile;             // empty: none
-  std::vector<std::string> lines;    // console lines that say what was asked
+  std::int64_t ttl = -1;                // -1: no $TTL line
+  std::vector<AddressRange> detail;     // as given
+  std::vector<std::string> hostsFiles;  // in the order given
+  std::vector<std::string> lines;       // console lines that say what was asked
 };
 
-// Takes the --name VALUE and --name=VALUE words out of the command text,
-// before the switch scan, so that a "/" in a value is no switch. `runStart`
-// is the run's start in seconds since 1970 (UTC), for --serial unixtime.
+// Takes the --name VALUE and --name=VALUE words out of the command line,
+// before the switch scan, so that a "/" in a value is no switch; a value is
+// one word as the platform gives it. `runStart` is the run's start in
+// seconds since 1970 (UTC), for --serial unixtime.
 struct OptionScan {
   std::optional<std::string> error;  // the error line
   std::string rest;                  // the command text without the options
   ZoneOptions options;
 };
-OptionScan TakeOptions(std::string_view commandText, std::int64_t runStart);
+OptionScan TakeOptions(const platform::CommandLine& line, std::int64_t runStart);
 
 struct CommandDecision {
   enum class Action { ShowHelp, ShowVersion, Generate, Reject };
   Action action = Action::Reject;
   std::vector<std::string> lines;  // switch lines, then any error line
-  std::string detailClasses;
-  std::string privateDomain;
-  ZoneOptions options;
+  std::string detailClasses;       // "ABC", or the switch's letter
+  std::vector<std::string> hostsFiles;
+  ZoneInputs inputs;               // all but the hosts, which are read later
   int exitStatus = 0;
 };
+CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t runStart = 0);
+// A command text taken apart as Windows does.
 CommandDecision DecideCommand(std::string_view commandTail, std::int64_t runStart = 0);

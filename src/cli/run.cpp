@@ -9,15 +9,21 @@
 #include "output/errors.h"
 #include "output/output_file.h"
 #include "output/platform.h"
-#include "zones/block_plan.h"
 #include "zones/boot_include.h"
+#include "zones/forward_zone.h"
 #include "zones/hosts.h"
 #include "zones/shared_state.h"
+#include "zones/zone_plan.h"
 #include "zones/zone_table.h"
+
+namespace {
+// The files the run has planned, BOOT.INC and the forward zone among them.
+std::size_t plannedFiles = ReverseZones.size() + 2;
+}  // namespace
 
 void SayNotDone() noexcept {
   // Formatted in place: this is also said when memory has run out.
-  constexpr std::size_t total = ReverseZones.size() + 2;  // BOOT.INC and the forward zone too
+  const std::size_t total = plannedFiles;
   const std::size_t committed = CommittedFiles();
   char line[64];
   int n = std::snprintf(line, sizeof line, "Not done: %u of %u files not written.",
@@ -27,14 +33,12 @@ void SayNotDone() noexcept {
 
 namespace {
 
-int RunSequence(std::string_view commandTail) {
+int RunSequence(const platform::CommandLine& commandLine) {
   const std::int64_t runStart = static_cast<std::int64_t>(std::time(nullptr));
-  BootIncludeName = "BOOT.INC";
   SetTitle(BannerText);
-  DetailClasses = "ABC";
   PrintLine(std::string(BannerText) + std::to_string(BuildStamp));
 
-  CommandDecision decision = DecideCommand(commandTail, runStart);
+  CommandDecision decision = DecideCommand(commandLine, runStart);
   if (decision.action == CommandDecision::Action::ShowHelp) {
     PrintUsage();
     return 0;
@@ -43,28 +47,25 @@ int RunSequence(std::string_view commandTail) {
   for (const std::string& line : decision.lines) PrintLine(line);
   if (decision.action == CommandDecision::Action::Reject) return decision.exitStatus;
 
-  DetailClasses = decision.detailClasses;
-  PrivateDomain = decision.privateDomain;
-  ZoneSerial = decision.options.serial;
-  ZoneTtl = decision.options.ttl;
-  DetailRanges = decision.options.detail;
-  if (!decision.options.hostsFile.empty()) {
+  ZoneInputs& inputs = decision.inputs;
+  for (const std::string& file : decision.hostsFiles) {
     // Read whole before anything is written: a bad file writes nothing.
-    const std::string& file = decision.options.hostsFile;
     std::string text;
     if (platform::ErrorCode e = platform::ReadWholeFile(file, text)) {
       PrintLine("Error: could not read " + file + ": " + ErrorText(e));
       return 1;
     }
-    HostsParse hosts = ParseHosts(text, file, PrivateDomain);
+    HostsParse hosts = ParseHosts(text, file, inputs.PrivateDomain);
     if (hosts.error) {
       PrintLine(*hosts.error);
       return 1;
     }
-    Hosts = std::move(hosts.table);
-    if (Hosts.skipped != 0)
-      PrintLine(" + Skipped " + std::to_string(Hosts.skipped) + " hosts entries outside the private blocks");
+    inputs.Hosts = std::move(hosts.table);
+    if (inputs.Hosts.skipped != 0)
+      PrintLine(" + Skipped " + std::to_string(inputs.Hosts.skipped) + " hosts entries outside the private blocks");
   }
+  const RunPlan plan = PlanRun(inputs);
+  plannedFiles = plan.FileNames.size();
   if (platform::ErrorCode e = platform::LockWorkingFolder()) {
     // Never a run unlocked: another could be writing here unseen.
     PrintErrorLine(e == platform::FolderBusy ? "Error: " + ErrorText(e)
@@ -72,9 +73,9 @@ int RunSequence(std::string_view commandTail) {
     SayNotDone();
     return 2;
   }
-  RefuseSharedOutputFiles(OutputFileNames());
-  WriteBootInclude();
-  WriteForwardZone();
+  RefuseSharedOutputFiles(plan.FileNames);
+  WriteBootInclude(inputs);
+  WriteForwardZone(plan, inputs);
   // The new files' names as durable as their bytes.
   platform::ErrorCode synced = platform::SyncFolder();
   if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + ErrorText(synced));
@@ -94,8 +95,8 @@ int RunSequence(std::string_view commandTail) {
 
 }  // namespace
 
-int RunZonquist(std::string_view commandTail) {
-  int status = RunSequence(commandTail);
+int RunZonquist(const platform::CommandLine& commandLine) {
+  int status = RunSequence(commandLine);
   // The transcript is part of the result: one that was lost is said.
   if (platform::ErrorCode e = ConsoleFailure()) {
     PrintErrorLine("Error: could not write the console output: " + ErrorText(e));

@@ -7,7 +7,6 @@ std::string ErrorText(platform::ErrorCode code) {
     case platform::FolderBusy: return "another run is writing in this folder";
     case platform::OutOfMemory: return platform::SystemErrorText(platform::NoMemory);
     case platform::ForeignLink: return "it is a symbolic link owned by another user";
-    case platform::AlreadyWritten: return "it is a file this run has written";
     case platform::HeldLocked: return "another program holds it locked";
     default: return platform::SystemErrorText(code);
   }

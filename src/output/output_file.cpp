@@ -1,6 +1,7 @@
 #include "output/output_file.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 #include <utility>
 
@@ -34,13 +35,18 @@ void Report(OutputFile& file, platform::ErrorCode code) {
   PrintErrorLine(ErrorLine(file.name, ErrorText(code)));
 }
 
+// Only a file on a disk is cut: a device or pipe keeps what it was given.
+platform::ErrorCode Empty(const OutputFile& file) { return file.handle.isDisk ? platform::EmptyFile(file.handle) : 0; }
+
 // A zone cut short would be served with records missing or wrong: a file
 // that could not be written in full is left empty, which servers refuse.
 // One that cannot even be emptied keeps its guard, which they refuse too.
+// It is named once: an interruption after this has nothing more to say.
 void Fail(OutputFile& file, platform::ErrorCode code) {
   Report(file, code);
   file.buffer.reset();
-  if (platform::ErrorCode e = platform::EmptyFile(file.handle))
+  Unwatch(file.handle);
+  if (platform::ErrorCode e = Empty(file))
     PrintErrorLine("Error: could not empty " + file.name + ": " + ErrorText(e) + "; it is left guarded");
 }
 
@@ -77,6 +83,11 @@ void Flush(OutputFile& file) {
   if (e != 0) Fail(file, e);
 }
 
+// Files emptied while the stack unwound, their lines still to be ended by
+// whoever caught what ended the run: only it knows what that was.
+std::string abandoned[MaxOpenFiles];
+std::size_t abandonedCount = 0;
+
 // Every way out but the commit: nothing allocated, since it may run while
 // memory has run out.
 void Abandon(OutputFile& file) {
@@ -84,13 +95,19 @@ void Abandon(OutputFile& file) {
   file.open = false;
   file.buffer.reset();
   anyOutputFailed = true;
-  const platform::ErrorCode emptied = platform::EmptyFile(file.handle);
+  Unwatch(file.handle);
+  const platform::ErrorCode emptied = Empty(file);
   if (!file.reported) {
     file.reported = true;
-    platform::WriteStandardError(file.abandonedLine);
+    if (std::uncaught_exceptions() > 0 && abandonedCount < MaxOpenFiles) {
+      abandoned[abandonedCount++].swap(file.abandonedLine);
+    } else {
+      platform::WriteStandardError(file.abandonedLine);
+      platform::WriteStandardError("it was left unfinished");
+      platform::WriteStandardError(platform::LineEnd);
+    }
   }
   if (emptied != 0) platform::WriteStandardError(file.unemptiedLine);
-  Unwatch(file.handle);
   (void)platform::CloseFile(file.handle);
 }
 
@@ -150,14 +167,16 @@ OutputFile OpenOutputFile(std::string_view name) {
   }
   const std::string eol(platform::LineEnd);
   std::string interrupted = ErrorLine(file.name, "interrupted") + eol;
-  // The only exception here is running out of memory.
-  file.abandonedLine = ErrorLine(file.name, ErrorText(platform::OutOfMemory)) + eol;
+  file.abandonedLine = ErrorLine(file.name, "");
   file.unemptiedLine = "Error: could not empty " + file.name + "; it is left guarded" + eol;
   // Room for the file's record first: nothing may fail once it is emptied.
   openedIdentities.reserve(openedIdentities.size() + 1);
   openedNames.reserve(openedNames.size() + 1);
   std::string recordedName = file.name;
   platform::FileHandle handle;
+  // From the open to the watch, an interruption waits: a file just made
+  // is empty, and unwatched it would be left so unnamed.
+  platform::InterruptionsHeld held;
   auto refuse = [&](platform::ErrorCode e, const std::string& reason) {
     if (handle.value != -1) (void)platform::CloseFile(handle);
     anyOutputFailed = file.reported = true;
@@ -175,13 +194,12 @@ OutputFile OpenOutputFile(std::string_view name) {
   std::string identity = platform::IdentityOfOpenFile(handle);
   const auto same = std::find(openedIdentities.begin(), openedIdentities.end(), identity);
   if (!identity.empty() && same != openedIdentities.end())
-    return refuse(platform::AlreadyWritten,
-                  "it is the same file as " + openedNames[static_cast<std::size_t>(same - openedIdentities.begin())]);
+    return refuse(0, "it is the same file as " + openedNames[static_cast<std::size_t>(same - openedIdentities.begin())]);
   // Another holder keeps its file untouched; so do the console's streams.
   if (platform::ErrorCode e = platform::LockFile(handle)) return refuse(e, "");
   if (platform::ErrorCode e = platform::ConsoleStreamOf(handle)) return refuse(e, "");
-  if (!Watch(handle, interrupted)) return refuse(platform::TooManyOpenFiles, "");
-  if (platform::ErrorCode e = platform::EmptyFile(handle)) {
+  Watch(handle, interrupted);
+  if (platform::ErrorCode e = handle.isDisk ? platform::EmptyFile(handle) : 0) {
     Unwatch(handle);
     return refuse(e, "");
   }
@@ -228,6 +246,15 @@ void CloseOutputFile(OutputFile& file) {
   platform::ErrorCode closed = platform::CloseFile(file.handle);
   if (e == 0 && closed != 0) Report(file, closed);
   if (whole && e == 0 && closed == 0) ++committedFiles;
+}
+
+bool NameAbandonedFiles(std::string_view reason) noexcept {
+  for (std::size_t i = 0; i < abandonedCount; ++i) {
+    platform::WriteStandardError(abandoned[i]);
+    platform::WriteStandardError(reason);
+    platform::WriteStandardError(platform::LineEnd);
+  }
+  return abandonedCount > 0;
 }
 
 bool OutputFailed() { return anyOutputFailed; }

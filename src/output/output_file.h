@@ -32,7 +32,7 @@ struct OutputFile {
   std::size_t used = 0;
   std::uint64_t handedOver = 0;  // bytes given to the system so far
   char head[GuardRoom] = {};     // the real bytes under the guard
-  std::string abandonedLine;     // said without allocating, when unwinding
+  std::string abandonedLine;     // "Error: could not write NAME: ", said without allocating
   std::string unemptiedLine;     // likewise, when it cannot even be emptied
 
   OutputFile() = default;
@@ -82,6 +82,10 @@ inline void WriteFileLine(OutputFile& file, std::string_view text) {
     CommitLine(file, at + platform::LineEnd.size());
   }
 }
+
+// After an exception has ended the run: the files its unwinding emptied,
+// each named with the reason; allocates nothing. False when there was none.
+bool NameAbandonedFiles(std::string_view reason) noexcept;
 
 // Whether any file of this run could not be created or completely written.
 bool OutputFailed();

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/command_tail.h"
+
 namespace platform {
 
 // The text-file line end of this platform, on the console and in files.
@@ -21,12 +23,11 @@ inline constexpr ErrorCode IsStandardError = -2;
 inline constexpr ErrorCode FolderBusy = -3;        // another run holds the folder
 inline constexpr ErrorCode OutOfMemory = -4;       // said in the system's words
 inline constexpr ErrorCode ForeignLink = -5;       // a link that another user owns
-inline constexpr ErrorCode AlreadyWritten = -6;    // a file this run has opened before
 inline constexpr ErrorCode HeldLocked = -7;        // another program holds a lock on it
 
 struct FileHandle {
   std::intptr_t value = -1;
-  bool isDisk = false;  // a regular file, cut at open and at close
+  bool isDisk = false;  // a regular file: only such a file is cut and synced
 };
 
 // Before anything else: no error boxes, no death by a closed pipe or a size
@@ -54,11 +55,9 @@ ErrorCode SyncFolder();
 // The whole of a file that the user names as input.
 ErrorCode ReadWholeFile(const std::string& name, std::string& text);
 
-// The command text after the program name, as the platform gives it.
-std::string CommandTail(int argc, char** argv);
-
-void UpperCase(std::string& text);
-void LowerCase(std::string& text);
+// The command text after the program name and its words, as the platform
+// gives them.
+CommandLine CommandLineOf(int argc, char** argv);
 
 // Console output. Standard output tells a failure (0 when the reader has
 // gone: that changes nothing); standard error's are swallowed.
@@ -95,12 +94,14 @@ ErrorCode EndHere(FileHandle handle);
 ErrorCode EmptyFile(FileHandle handle);
 // Makes a disk file's data reach the disk.
 ErrorCode SyncFile(FileHandle handle);
+// (The three are for disk files only: the output file asks them for no
+// other.)
 // Releases the handle.
 ErrorCode CloseFile(FileHandle handle);
 
 // The interruption handler reads the table of watched files (see
 // watched_files.h); it is changed only while one of these is held, which
-// keeps the handler off.
+// keeps the handler off. They nest.
 class InterruptionsHeld {
  public:
   InterruptionsHeld();
@@ -109,13 +110,16 @@ class InterruptionsHeld {
   InterruptionsHeld& operator=(const InterruptionsHeld&) = delete;
 
  private:
-  unsigned char saved_[128];
+  // The system's saved state, stored with the strictest alignment a type
+  // of it may need.
+  alignas(std::max_align_t) unsigned char saved_[128];
 };
 
-// The system's words for its own error numbers, and two of its numbers.
+// The system's words for its own error numbers, and one of its numbers;
+// the second form allocates nothing and gives the length written.
 std::string SystemErrorText(ErrorCode code);
+std::size_t SystemErrorTextInto(ErrorCode code, char* out, std::size_t room);
 extern const ErrorCode NoMemory;
-extern const ErrorCode TooManyOpenFiles;
 
 // Ends the process with this exit status.
 [[noreturn]] void ExitWithStatus(int status);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -129,7 +130,8 @@ void HoldInterrupts() {
   sigprocmask(SIG_BLOCK, &set, nullptr);
 }
 
-static_assert(sizeof(sigset_t) <= sizeof(InterruptionsHeld), "the saved mask fits");
+static_assert(sizeof(sigset_t) <= sizeof(InterruptionsHeld) && alignof(sigset_t) <= alignof(InterruptionsHeld),
+              "the saved mask fits, aligned");
 InterruptionsHeld::InterruptionsHeld() {
   sigset_t set = WatchedSignalSet();
   sigprocmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(saved_));
@@ -220,23 +222,8 @@ ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
   return e;
 }
 
-std::string CommandTail(int argc, char** argv) {
-  std::string tail;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) tail += ' ';
-    tail += argv[i];
-  }
-  return tail;
-}
-
-void UpperCase(std::string& text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
-void LowerCase(std::string& text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+CommandLine CommandLineOf(int argc, char** argv) {
+  return JoinedArguments(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
 }
 
 ErrorCode WriteStandardOutput(std::string_view bytes) {
@@ -272,7 +259,19 @@ namespace {
 // this user's and root's links are followed.
 int OpenThroughTrustedLinks(std::string path, ErrorCode& e) {
   for (int hop = 0; hop < 40; ++hop) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
+    if (fd < 0 && errno == ENXIO) {
+      // A FIFO with no reader yet: waited for with interruptions let in,
+      // since nothing of this run is in the making meanwhile.
+      sigset_t watched = WatchedSignalSet(), held;
+      sigprocmask(SIG_UNBLOCK, &watched, &held);
+      do fd = ::open(path.c_str(), flags, 0666);
+      while (fd < 0 && errno == EINTR);
+      sigprocmask(SIG_SETMASK, &held, nullptr);
+    } else if (fd >= 0) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
     if (fd >= 0 || errno != ELOOP) {
       e = fd < 0 ? errno : 0;
       return fd;
@@ -378,29 +377,29 @@ ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, st
 }
 
 ErrorCode EndHere(FileHandle handle) {
-  if (!handle.isDisk) return 0;
   int fd = static_cast<int>(handle.value);
   off_t at = ::lseek(fd, 0, SEEK_CUR);
   return at < 0 || ::ftruncate(fd, at) != 0 ? errno : 0;
 }
 
 ErrorCode SyncFile(FileHandle handle) {
-  if (!handle.isDisk) return 0;
   return ::fdatasync(static_cast<int>(handle.value)) != 0 ? errno : 0;
 }
 
 ErrorCode CloseFile(FileHandle handle) { return ::close(static_cast<int>(handle.value)) != 0 ? errno : 0; }
 
 ErrorCode EmptyFile(FileHandle handle) {
-  if (!handle.isDisk) return 0;
   int fd = static_cast<int>(handle.value);
   // Back to the start too, or the next write or cut would grow it again.
   return ::lseek(fd, 0, SEEK_SET) < 0 || ::ftruncate(fd, 0) != 0 ? errno : 0;
 }
 
 std::string SystemErrorText(ErrorCode code) { return std::strerror(code); }
+std::size_t SystemErrorTextInto(ErrorCode code, char* out, std::size_t room) {
+  const std::string_view words = std::strerror(code);
+  return words.copy(out, room);
+}
 const ErrorCode NoMemory = ENOMEM;
-const ErrorCode TooManyOpenFiles = EMFILE;
 
 void ExitWithStatus(int status) { std::exit(status); }
 

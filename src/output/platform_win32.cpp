@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -183,15 +184,14 @@ std::string IdentityOf(HANDLE file) {
 }  // namespace
 
 ErrorCode SyncFolder() {
-  // NTFS logs its folder entries itself; where the folder can be flushed
-  // as well, it is. A folder that will not take a flush is no error.
+  // The new files' folder entries flushed as their bytes were.
   QuietErrors quiet;
   HANDLE folder = CreateFileA(".", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (folder == INVALID_HANDLE_VALUE) return 0;
-  FlushFileBuffers(folder);
+  if (folder == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  ErrorCode e = FlushFileBuffers(folder) ? 0 : static_cast<ErrorCode>(GetLastError());
   CloseHandle(folder);
-  return 0;
+  return e;
 }
 
 std::string FileIdentity(const std::string& name) {
@@ -229,15 +229,7 @@ ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
   return e;
 }
 
-std::string CommandTail(int, char**) { return std::string(WindowsCommandTail(GetCommandLineA())); }
-
-void UpperCase(std::string& text) {
-  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-}
-
-void LowerCase(std::string& text) {
-  if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-}
+CommandLine CommandLineOf(int, char**) { return WindowsCommandWords(WindowsCommandTail(GetCommandLineA())); }
 
 ErrorCode WriteStandardOutput(std::string_view bytes) {
   ErrorCode e = WriteQuietly(StandardOutputHandle(), bytes);
@@ -306,7 +298,7 @@ ErrorCode WriteAt(FileHandle handle, std::uint64_t offset, const char* bytes, st
 ErrorCode EndHere(FileHandle handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  if (handle.isDisk && !SetEndOfFile(reinterpret_cast<HANDLE>(handle.value)))
+  if (!SetEndOfFile(reinterpret_cast<HANDLE>(handle.value)))
     return static_cast<ErrorCode>(GetLastError());
   return 0;
 }
@@ -314,7 +306,7 @@ ErrorCode EndHere(FileHandle handle) {
 ErrorCode SyncFile(FileHandle handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  if (handle.isDisk && !FlushFileBuffers(reinterpret_cast<HANDLE>(handle.value)))
+  if (!FlushFileBuffers(reinterpret_cast<HANDLE>(handle.value)))
     return static_cast<ErrorCode>(GetLastError());
   return 0;
 }
@@ -328,24 +320,28 @@ ErrorCode CloseFile(FileHandle handle) {
 ErrorCode EmptyFile(FileHandle handle) {
   FileLockHeld held;
   QuietErrors quiet;
-  if (handle.isDisk && !Empty(reinterpret_cast<HANDLE>(handle.value))) return static_cast<ErrorCode>(GetLastError());
+  if (!Empty(reinterpret_cast<HANDLE>(handle.value))) return static_cast<ErrorCode>(GetLastError());
   return 0;
 }
 
+std::size_t SystemErrorTextInto(ErrorCode code, char* out, std::size_t room) {
+  DWORD n = room == 0 ? 0
+                      : FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                       static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), out,
+                                       static_cast<DWORD>(room), nullptr);
+  if (n == 0) {
+    int made = std::snprintf(out, room, "error %d", code);
+    return made < 0 ? 0 : std::min(static_cast<std::size_t>(made), room == 0 ? 0 : room - 1);
+  }
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == ' ' || out[n - 1] == '.')) --n;
+  return n;
+}
+
 std::string SystemErrorText(ErrorCode code) {
-  char* text = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                           reinterpret_cast<LPSTR>(&text), 0, nullptr);
-  std::string message = n > 0 && text != nullptr ? std::string(text, n) : "error " + std::to_string(code);
-  if (text != nullptr) LocalFree(text);
-  while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' ||
-                              message.back() == '.'))
-    message.pop_back();
-  return message;
+  char words[512];
+  return std::string(words, SystemErrorTextInto(code, words, sizeof words));
 }
 const ErrorCode NoMemory = ERROR_NOT_ENOUGH_MEMORY;
-const ErrorCode TooManyOpenFiles = ERROR_TOO_MANY_OPEN_FILES;
 
 [[noreturn]] void ExitWithStatus(int status) { ExitProcess(static_cast<UINT>(status)); }
 

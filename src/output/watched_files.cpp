@@ -5,7 +5,7 @@
 
 WatchedFile WatchedFiles[MaxOpenFiles];
 
-bool Watch(platform::FileHandle handle, std::string_view line) {
+void Watch(platform::FileHandle handle, std::string_view line) {
   platform::InterruptionsHeld held;
   for (WatchedFile& w : WatchedFiles) {
     if (w.handle != -1) continue;
@@ -13,9 +13,8 @@ bool Watch(platform::FileHandle handle, std::string_view line) {
     std::memcpy(w.line, line.data(), w.length);
     w.isDisk = handle.isDisk;
     w.handle = handle.value;
-    return true;
+    return;
   }
-  return false;
 }
 
 void Unwatch(platform::FileHandle handle) {

@@ -20,6 +20,5 @@ struct WatchedFile {
 inline constexpr std::size_t MaxOpenFiles = 2;
 extern WatchedFile WatchedFiles[MaxOpenFiles];
 
-// False when the table is full.
-bool Watch(platform::FileHandle handle, std::string_view line);
+void Watch(platform::FileHandle handle, std::string_view line);
 void Unwatch(platform::FileHandle handle);

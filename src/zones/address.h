@@ -13,17 +13,11 @@
 // a.b.c.d with a in the top byte; 128.0.0.0 and up are negative.
 using Ipv4Value = std::int32_t;
 
-inline constexpr std::string_view DottedQuadMask = "#_.#_.#_.#";
-inline constexpr std::string_view HostLabelMask = "#_-#_-#_-#";
-inline constexpr std::string_view HexPrefix = "&h";
-
-// The general mask formatter: "_" escapes the next character, a run of
-// n "#" is a decimal field right-aligned in n places that grows to fit.
-std::string FormatByMask(std::string_view mask, std::span<const int> numbers);
-
-// "&h" and eight upper-case hex digits, one pair per dotted field.
-std::string DottedQuadHexText(std::string_view text);
-Ipv4Value ParseDottedQuad(std::string_view text);
+// The unsigned view: address order across the 128.0.0.0 seam.
+inline constexpr std::uint32_t Unsigned(Ipv4Value v) { return static_cast<std::uint32_t>(v); }
+inline constexpr Ipv4Value Quad(unsigned a, unsigned b, unsigned c, unsigned d) {
+  return static_cast<Ipv4Value>(a << 24 | b << 16 | c << 8 | d);
+}
 
 // User input, read strictly: four decimal octets 0 to 255, no sign, blank
 // or leading zero; nothing when the text is anything else.
@@ -34,26 +28,16 @@ struct AddressRange {
   Ipv4Value first;
   Ipv4Value last;
 };
-// The private block (10/8, 172.16/12 or 192.168/16) that holds the address,
-// if one does.
-std::optional<AddressRange> PrivateBlockOf(Ipv4Value address);
-// "a.b.c.d/n", n from 8 to 32, a prefix's first address, inside a private
-// block: the range, or the reason it is refused.
-struct PrefixParse {
-  std::optional<AddressRange> range;
-  std::string reason;
-};
-PrefixParse ParsePrivatePrefix(std::string_view text);
 // Sorted in address order, overlapping and adjacent ranges joined.
 std::vector<AddressRange> MergeRanges(std::vector<AddressRange> ranges);
+// The parts of the ranges (in address order) that lie inside `within`.
+std::vector<AddressRange> RangesWithin(const std::vector<AddressRange>& ranges, AddressRange within);
 
 std::string FormatDottedQuad(Ipv4Value v);   // a.b.c.d
 std::string FormatReverseQuad(Ipv4Value v);  // d.c.b.a
 std::string FormatHostLabel(Ipv4Value v);    // a-b-c-d
 
-inline constexpr unsigned Octet(Ipv4Value v, int index) {
-  return (static_cast<std::uint32_t>(v) >> (24 - 8 * index)) & 0xFFu;
-}
+inline constexpr unsigned Octet(Ipv4Value v, int index) { return (Unsigned(v) >> (24 - 8 * index)) & 0xFFu; }
 
 // The same forms for the zone writers' inner loops, written straight into
 // a caller's buffer from a table of octet texts.

@@ -13,11 +13,11 @@ std::string ReversePrimaryLine(const ZoneEntry& zone) {
   return line + std::string(zone.FileName);
 }
 
-void WriteBootInclude() {
-  PrintLine("Creating BOOT.NAM include file (" + BootIncludeName + ") to include in your BOOT.NAM file.");
+void WriteBootInclude(const ZoneInputs& inputs) {
+  PrintLine("Creating BOOT.NAM include file (" + std::string(BootIncludeName) + ") to include in your BOOT.NAM file.");
   OutputFile file = OpenOutputFile(BootIncludeName);
   WriteFileLine(file, "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
-  WriteFileLine(file, "PRIMARY  " + PrivateDomain + " " + std::string(ForwardZone.FileName));
+  WriteFileLine(file, "PRIMARY  " + inputs.PrivateDomain + " " + std::string(ForwardZone.FileName));
   for (const ZoneEntry& zone : ReverseZones) WriteFileLine(file, ReversePrimaryLine(zone));
   CloseOutputFile(file);
 }

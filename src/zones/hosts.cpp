@@ -4,23 +4,8 @@
 #include <cstdint>
 #include <numeric>
 
-HostTable Hosts;
-
-bool HasHostNameLabels(std::string_view name) {
-  std::size_t label = 0;
-  char previous = '.';
-  for (char c : name) {
-    const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (c == '.') {
-      if (label == 0 || previous == '-') return false;  // no empty label, none ending in a hyphen
-      label = 0;
-    } else if (!(letterOrDigit || c == '-') || ++label > 63 || (c == '-' && previous == '.')) {
-      return false;
-    }
-    previous = c;
-  }
-  return !name.empty() && name.back() == '.';
-}
+#include "zones/names.h"
+#include "zones/zone_table.h"
 
 namespace {
 
@@ -90,13 +75,12 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
     if (first.empty()) continue;
     const std::optional<Ipv4Value> address = ParseStrictDottedQuad(first);
     if (!address && !IsIpv6(first)) return fail("not an IPv4 or IPv6 address: " + std::string(first));
-    const bool inBlocks = address && PrivateBlockOf(*address);
+    const bool inBlocks = address && PrivateBlockOf(*address) != nullptr;
     std::size_t names = 0;
     entryNames.clear();
     for (std::string_view given = field(); !given.empty(); given = field(), ++names) {
       name.assign(given);
-      for (char& c : name)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      LowerCase(name);
       if (name.back() == '.') name.pop_back();
       // A name without a dot is one of the private domain's, which is
       // checked already.
@@ -121,7 +105,7 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
     if (!inBlocks) ++table.skipped;
   }
   // The first entry of an address names it, as the C library's lookup does.
-  auto u = [](Ipv4Value v) { return static_cast<std::uint32_t>(v); };
+  constexpr auto u = Unsigned;
   std::stable_sort(table.names.begin(), table.names.end(),
                    [&](const HostName& a, const HostName& b) { return u(a.address) < u(b.address); });
   table.names.erase(std::unique(table.names.begin(), table.names.end(),
@@ -145,11 +129,11 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
   return parse;
 }
 
-std::span<const HostName> HostNamesWithin(AddressRange range) {
-  auto u = [](Ipv4Value v) { return static_cast<std::uint32_t>(v); };
-  auto first = std::lower_bound(Hosts.names.begin(), Hosts.names.end(), u(range.first),
+std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range) {
+  constexpr auto u = Unsigned;
+  auto first = std::lower_bound(hosts.names.begin(), hosts.names.end(), u(range.first),
                                 [&](const HostName& h, std::uint32_t a) { return u(h.address) < a; });
-  auto last = std::upper_bound(first, Hosts.names.end(), u(range.last),
+  auto last = std::upper_bound(first, hosts.names.end(), u(range.last),
                                [&](std::uint32_t a, const HostName& h) { return a < u(h.address); });
   return {first, last};
 }

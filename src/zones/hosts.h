@@ -13,10 +13,6 @@
 
 #include "zones/address.h"
 
-// Every label of a name ending in ".": letters, digits and "-", 1 to 63 of
-// them, no "-" at either end.
-bool HasHostNameLabels(std::string_view name);
-
 // Names are kept once each in one text, so that a large hosts file costs
 // little more than its names.
 struct HostName {
@@ -39,9 +35,6 @@ struct HostsParse {
 };
 HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain);
 
-// The hosts of this run; empty without --hosts.
-extern HostTable Hosts;
-
-// The names of Hosts whose addresses lie in the range.
-std::span<const HostName> HostNamesWithin(AddressRange range);
+// The names of the table whose addresses lie in the range.
+std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range);
 

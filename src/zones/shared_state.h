@@ -1,5 +1,5 @@
-// The run's few shared values: set once by the command line, read by the
-// zone writers.
+// What every zone of a run is made from: the fixed texts, and the inputs
+// that the command line decides, passed down as one value.
 #pragma once
 
 #include <cstddef>
@@ -9,22 +9,24 @@
 #include <vector>
 
 #include "zones/address.h"
+#include "zones/hosts.h"
 
 inline constexpr std::string_view BannerText = "Talvenor Zonquist ";
 inline constexpr int BuildStamp = 20070118;  // always shown as its eight digits
+inline constexpr std::string_view BootIncludeName = "BOOT.INC";
 
 // The longest private domain, its final dot included: with
 // "private.ip-address." before it, a name of 255 octets. The zone line
 // pieces are sized from it.
 inline constexpr std::size_t MaxDomainLength = 235;
 
-extern std::string BootIncludeName;
-extern std::string DetailClasses;
-extern std::string PrivateDomain;  // lower case, ends in "."
-// Every zone's SOA serial, and the TTL of every record (-1: none given, no
-// $TTL line); set by the command line's options.
-extern std::uint32_t ZoneSerial;
-extern std::int64_t ZoneTtl;
-// Prefixes detailed beside the blocks of DetailClasses: merged, in address
-// order.
-extern std::vector<AddressRange> DetailRanges;
+struct ZoneInputs {
+  std::string PrivateDomain;  // lower case, ends in "."
+  std::uint32_t Serial = 1;   // every zone's SOA serial
+  std::int64_t Ttl = -1;      // of every record; -1: none given, no $TTL line
+  // Every address that gets its generic records: merged, in address order.
+  std::vector<AddressRange> Detail;
+  // The blocks detailed whole by a switch (or by none): each says so.
+  std::vector<AddressRange> Switched;
+  HostTable Hosts;
+};

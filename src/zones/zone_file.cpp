@@ -1,52 +1,29 @@
 #include "zones/zone_file.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include "output/console.h"
-#include "zones/hosts.h"
 #include "zones/progress.h"
-#include "zones/shared_state.h"
 
 // The commit puts the first line back over the guard, byte for byte.
 static_assert(GuardLine.size() == std::string_view("; Created by ").size() + BannerText.size() + 8,
               "the guard is as long as a zone file's first line");
 
-void WriteZoneHeader(OutputFile& file) {
-  const std::string& d = PrivateDomain;
+void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs) {
+  const std::string& d = inputs.PrivateDomain;
   // ";" opens a comment in a master file; "#" would be read as a record.
   const std::string eol(platform::LineEnd);
   std::string header = "; Created by " + std::string(BannerText) + std::to_string(BuildStamp) + eol;
-  if (ZoneTtl >= 0) header += "$TTL " + std::to_string(ZoneTtl) + eol;
-  header += "@ IN SOA ns." + d + " postmaster." + d + " " + std::to_string(ZoneSerial) + " 86400 3600 604800 86400" +
+  if (inputs.Ttl >= 0) header += "$TTL " + std::to_string(inputs.Ttl) + eol;
+  header += "@ IN SOA ns." + d + " postmaster." + d + " " + std::to_string(inputs.Serial) + " 86400 3600 604800 86400" +
             eol + " IN NS ns." + d;
   WriteFileLine(file, header);
 }
 
-void WriteDetailedReverseZone(std::string_view fileName, Ipv4Value first, Ipv4Value last) {
-  PrintLine("Creating " + std::string(fileName) + " (" + FormatDottedQuad(first) + " - " +
-            FormatDottedQuad(last) + ")");
-  OutputFile file = OpenOutputFile(fileName);
-  WriteZoneHeader(file);
-  PtrLines lines(PrivateDomain);
-  WriteLineBlocks(file, lines, first, last, UpdateProgressTitle);
-  CloseOutputFile(file);
-}
-
-void WriteWildcardReverseZone(std::string_view fileName) {
-  PrintLine("Creating " + std::string(fileName));
-  OutputFile file = OpenOutputFile(fileName);
-  WriteZoneHeader(file);
-  WriteFileLine(file, "* IN PTR private.ip-address." + PrivateDomain);
-  CloseOutputFile(file);
-}
-
 namespace {
-
-std::uint32_t U(Ipv4Value v) { return static_cast<std::uint32_t>(v); }
 
 // The absolute name of a node of the reverse tree: its octets from the
 // last of `octets` up, then in-addr.arpa.
@@ -58,22 +35,23 @@ std::string ReverseName(std::uint32_t address, int octets) {
 
 }  // namespace
 
-void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const std::vector<AddressRange>& detail) {
-  PrintLine("Creating " + std::string(fileName));
-  OutputFile file = OpenOutputFile(fileName);
-  WriteZoneHeader(file);
-  const std::string wildcard = " IN PTR private.ip-address." + PrivateDomain;
-  // The named addresses of the zone, and every written address as runs.
-  const std::span<const HostName> names = HostNamesWithin(zone);
-  auto named = names.begin();
-  const auto namedEnd = names.end();
-  std::vector<AddressRange> written(detail);
-  for (const HostName& h : names) written.push_back({h.address, h.address});
+void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
+  constexpr auto u = Unsigned;
+  const ZoneEntry& zone = plan.Zone;
+  PrintLine(ConsoleLine(plan));
+  OutputFile file = OpenOutputFile(zone.FileName);
+  WriteZoneHeader(file, inputs);
+  const std::string wildcard = " IN PTR " + WildcardTarget(inputs.PrivateDomain);
+  // Every written address as runs.
+  auto named = plan.Names.begin();
+  const auto namedEnd = plan.Names.end();
+  std::vector<AddressRange> written(plan.Detail);
+  for (const HostName& h : plan.Names) written.push_back({h.address, h.address});
   std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
-  for (const AddressRange& r : MergeRanges(std::move(written))) runs.emplace_back(U(r.first), U(r.last));
+  for (const AddressRange& r : MergeRanges(std::move(written))) runs.emplace_back(u(r.first), u(r.last));
   // A /16 node needs its wildcard when not all its 256 /24s hold a name
   // (in a /16 zone that node is the zone's own top).
-  const bool byEight = (U(zone.last) - U(zone.first)) > 0xFFFF;
+  const bool byEight = (u(zone.Last) - u(zone.First)) > 0xFFFF;
   std::array<unsigned, 256> slash24s{};
   std::uint64_t addresses = 0;
   std::uint32_t lastCounted = ~0u;
@@ -82,8 +60,8 @@ void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const
     for (std::uint32_t node = first >> 8; node <= last >> 8; ++node)
       if (node != lastCounted) ++slash24s[node >> 8 & 0xFF], lastCounted = node;
   }
-  if (addresses < std::uint64_t{U(zone.last) - U(zone.first)} + 1) WriteFileLine(file, "*" + wildcard);
-  PtrLines lines(PrivateDomain);
+  if (addresses < std::uint64_t{u(zone.Last) - u(zone.First)} + 1) WriteFileLine(file, "*" + wildcard);
+  PtrLines lines(inputs.PrivateDomain);
   std::uint32_t slash16 = ~0u;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pieces;
   std::string line;
@@ -112,8 +90,8 @@ void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const
     for (const auto& [from, to] : pieces) {
       // Generic lines a stretch at a time, the named ones between them.
       for (std::uint32_t a = from; a <= to;) {
-        while (named != namedEnd && U(named->address) < a) ++named;
-        const std::uint32_t stop = named != namedEnd && U(named->address) <= to ? U(named->address) : to + 1;
+        while (named != namedEnd && u(named->address) < a) ++named;
+        const std::uint32_t stop = named != namedEnd && u(named->address) <= to ? u(named->address) : to + 1;
         if (stop > a)
           WriteLineBlocks(file, lines, static_cast<Ipv4Value>(a), static_cast<Ipv4Value>(stop - 1), UpdateProgressTitle);
         if (stop <= to) {
@@ -121,7 +99,7 @@ void WritePartialReverseZone(std::string_view fileName, AddressRange zone, const
           char owner[AppendedQuadSpace];
           line.assign(owner, AppendReverseQuad(owner, static_cast<Ipv4Value>(stop)));
           line += ".in-addr.arpa. IN PTR ";
-          line += Hosts.NameOf(*named);
+          line += inputs.Hosts.NameOf(*named);
           WriteFileLine(file, line);
         }
         a = stop + 1;

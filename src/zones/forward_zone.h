@@ -1,0 +1,50 @@
+// The forward zone, written as the plan walks the three private blocks,
+// each block's reverse zones after its A records.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "output/output_file.h"
+#include "zones/address.h"
+#include "zones/line_block.h"
+#include "zones/names.h"
+#include "zones/shared_state.h"
+#include "zones/zone_plan.h"
+
+// The A lines of a block: the generic label, bare or with the domain, then
+// the address.
+class ALines {
+ public:
+  ALines(OwnerForm owner, std::string_view domain) {
+    if (owner == OwnerForm::QualifiedLabel) middle_.append(".").append(domain);
+    middle_ += " IN A ";
+    block_.SetZ(platform::LineEnd);
+  }
+  // The pieces for a's /24: X "a-b-c-", Y the middle and "a.b.c.".
+  const LineBlock& For(Ipv4Value a) {
+    char x[16];
+    block_.SetX(std::string_view(x, static_cast<std::size_t>(AppendGenericStem(x, a) - x)));
+    // No allocation per /24: the middle is at most a domain and " IN A ".
+    static_assert(1 + MaxDomainLength + 6 + 12 <= LineBlock::kLongestPiece, "the longest Y piece must fit");
+    char y[LineBlock::kPieceRoom + 16];
+    std::size_t size = std::min(middle_.size(), LineBlock::kPieceRoom);
+    std::memcpy(y, middle_.data(), size);
+    char* p = y + size;
+    for (int i = 0; i < 3; ++i) {
+      p = AppendOctet(p, Octet(a, i));
+      *p++ = '.';
+    }
+    block_.SetY(std::string_view(y, static_cast<std::size_t>(p - y)));
+    return block_;
+  }
+
+ private:
+  std::string middle_;
+  LineBlock block_;
+};
+
+void ProcessAddressBlock(const BlockSteps& steps, const ZoneInputs& inputs, OutputFile& forwardZone);
+void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs);

@@ -1,0 +1,45 @@
+#include "zones/names.h"
+
+std::string WildcardTarget(std::string_view domain) {
+  std::string target(WildcardLabel);
+  return target.append(domain);
+}
+
+std::string GenericName(Ipv4Value address, std::string_view domain) {
+  return FormatHostLabel(address) + "." + std::string(domain);
+}
+
+std::optional<Ipv4Value> GenericLabelAddress(std::string_view label) {
+  std::string dotted(label);
+  for (char& c : dotted) {
+    if (c == '.') return std::nullopt;
+    if (c == '-') c = '.';
+  }
+  return ParseStrictDottedQuad(dotted);
+}
+
+void LowerCase(std::string& text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+}
+
+void UpperCase(std::string& text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+bool HasHostNameLabels(std::string_view name) {
+  std::size_t label = 0;
+  char previous = '.';
+  for (char c : name) {
+    const bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (c == '.') {
+      if (label == 0 || previous == '-') return false;  // no empty label, none ending in a hyphen
+      label = 0;
+    } else if (!(letterOrDigit || c == '-') || ++label > 63 || (c == '-' && previous == '.')) {
+      return false;
+    }
+    previous = c;
+  }
+  return !name.empty() && name.back() == '.';
+}

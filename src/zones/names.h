@@ -1,0 +1,36 @@
+// The names a run makes up, and the rules of the names it takes: change a
+// made-up name here and every file follows.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "zones/address.h"
+
+// What every address without a record of its own answers: the wildcard's
+// target, this label in the private domain.
+inline constexpr std::string_view WildcardLabel = "private.ip-address.";
+std::string WildcardTarget(std::string_view domain);
+
+// An address's generic name is its host label, a-b-c-d, in the private
+// domain. The line writers lay it down a /24 at a time: the stem "a-b-c-"
+// that the /24 shares, then the last octet.
+std::string GenericName(Ipv4Value address, std::string_view domain);
+inline char* AppendGenericStem(char* out, Ipv4Value address) {
+  for (int i = 0; i < 3; ++i) {
+    out = AppendOctet(out, Octet(address, i));
+    *out++ = '-';
+  }
+  return out;
+}
+// The address whose generic label this is ("10-1-2-7"), if it is one.
+std::optional<Ipv4Value> GenericLabelAddress(std::string_view label);
+
+// Names are ASCII host names: case is folded on ASCII letters alone.
+void LowerCase(std::string& text);
+void UpperCase(std::string& text);
+
+// Every label of a name ending in ".": letters, digits and "-", 1 to 63 of
+// them, no "-" at either end.
+bool HasHostNameLabels(std::string_view name);

@@ -1,0 +1,44 @@
+// The plan of a run, decided once from its inputs before any file is
+// opened: for every zone, what it will hold. The writers carry it out and
+// decide nothing again.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zones/address.h"
+#include "zones/hosts.h"
+#include "zones/shared_state.h"
+#include "zones/zone_table.h"
+
+// Whole: every address its own record. Wildcard: one record for all.
+// Partial: some addresses their own, the others the wildcard's.
+enum class ZoneKind { Whole, Wildcard, Partial };
+
+struct ZonePlan {
+  ZoneEntry Zone;
+  ZoneKind Kind;
+  std::vector<AddressRange> Detail;  // generic records: inside the zone, in address order
+  std::span<const HostName> Names;   // the hosts file's, in address order
+};
+// A reverse zone: what it holds, from the generic ranges and the names in
+// it (which the inputs keep). The console line says it.
+ZonePlan PlanZone(const ZoneEntry& zone, const std::vector<AddressRange>& detail, const HostTable& hosts);
+std::string ConsoleLine(const ZonePlan& plan);
+
+struct BlockSteps {
+  const AddressBlock* Block;
+  bool Switched;                     // its progress line is said
+  std::vector<AddressRange> Detail;  // its A records, in address order
+  std::vector<ZonePlan> Zones;       // in the order they are written
+};
+
+struct RunPlan {
+  std::vector<BlockSteps> Blocks;  // in the order they are written
+  // Every file the run writes, in the order it writes them.
+  std::vector<std::string_view> FileNames;
+};
+// The plan keeps views into the inputs: they outlive it.
+RunPlan PlanRun(const ZoneInputs& inputs);
