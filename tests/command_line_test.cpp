@@ -40,7 +40,11 @@ void Check(const Case& c) {
   CommandDecision d = c.args.empty() ? DecideCommand(c.tail) : DecideCommand(platform::JoinedArguments(c.args));
   const std::string shown = "[" + c.tail + "]";
   EXPECT_EQ(d.action, c.action) << shown;
-  EXPECT_EQ(d.lines, c.lines) << shown;
+  // The error, for standard error, after the console lines.
+  std::vector<std::string> said = d.lines;
+  if (d.error) said.push_back(*d.error);
+  EXPECT_EQ(said, c.lines) << shown;
+  EXPECT_EQ(d.error.has_value(), c.action == Action::Reject) << shown;
   EXPECT_EQ(d.exitStatus, c.action == Action::Reject ? 1 : 0) << shown;
   if (c.action == Action::Generate) {
     EXPECT_EQ(d.detailClasses, c.classes) << shown;
@@ -49,7 +53,7 @@ void Check(const Case& c) {
     EXPECT_EQ(d.inputs.Ttl, c.ttl) << shown;
     EXPECT_EQ(d.hostsFiles, c.hosts) << shown;
     if (!c.detail.empty()) {
-      EXPECT_EQ(RangesText(d.inputs.Detail), c.detail) << shown;
+      EXPECT_EQ(RangesText(d.inputs.Detail), c.detail == "none" ? "" : c.detail) << shown;
     }
   }
 }
@@ -121,8 +125,11 @@ TEST(DecideCommand, EdgeTable) {
       {"--detail 10.1.0.0/24 --detail 10.1.0.128/25 --detail 10.1.1.0/24 x.", Action::Generate,
        {" + Including detail for 10.1.0.0/24", " + Including detail for 10.1.0.128/25", " + Including detail for 10.1.1.0/24"},
        "ABC", "x.", 1, -1, "10.1.0.0-10.1.1.255"},
-      {"--hosts=a/b lan.internal. --hosts a/b", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"a/b"}},
-      {"--hosts a --hosts b lan.internal.", Action::Reject, bad("--hosts given twice, as \"a\" and \"b\""), "", ""},
+      {"--hosts=a/b lan.internal. --hosts a/b", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"a/b", "a/b"}},
+      {"--hosts a --hosts b lan.internal.", Action::Generate, {}, "ABC", "lan.internal.", 1, -1, "", {"a", "b"}},
+      // Hosts alone detail only their names; with a switch, its block too.
+      {"--hosts h x.", Action::Generate, {}, "ABC", "x.", 1, -1, "none", {"h"}},
+      {"--hosts h /B x.", Action::Generate, {kLineB}, "B", "x.", 1, -1, "172.16.0.0-172.31.255.255", {"h"}},
       {"--hosts= lan.internal.", Action::Reject, bad("--hosts needs a file name"), "", ""},
       {"--detail 10.1.2.3/16 lan.internal.", Action::Reject,
        bad("--detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"), "", ""},
@@ -164,10 +171,12 @@ TEST(ValidateDomain, RefusesNamesThatBreakZoneFiles) {
       "b" + name235, "lan.in\"ternal.",
       // Host names only: BIND refuses the rest (check-names).
       "my_lan.internal.", "lan-.internal.", "-lan.internal.", "lan.-x.", "lan.x-.",
-      // The reverse tree is not a private domain.
-      "in-addr.arpa.", "10.in-addr.arpa.", "16.172.IN-ADDR.Arpa.",
   };
   for (const std::string& name : refused) EXPECT_EQ(ValidateDomain(name), Rejected(name)) << name;
+  // The reverse tree is not a private domain, and that is said.
+  for (const std::string name : {"in-addr.arpa.", "10.in-addr.arpa.", "16.172.IN-ADDR.Arpa."})
+    EXPECT_EQ(ValidateDomain(name), "Error: The domain name \"" + name +
+                                        "\" lies under in-addr.arpa., whose zones this run writes: name a private forward domain");
 }
 
 // Mend: a rejected name never reaches the terminal with its control bytes.
@@ -263,9 +272,9 @@ TEST(DecideCommand, WorstTails) {
     std::string shown = tail.substr(0, 40);
     ASSERT_NE(d.action, CommandDecision::Action::ShowHelp) << shown;
     if (d.action == CommandDecision::Action::Reject) {
-      ASSERT_FALSE(d.lines.empty()) << shown;
-      EXPECT_EQ(d.lines.back().rfind("Error: ", 0), 0u) << shown;
-      for (std::size_t i = 0; i + 1 < d.lines.size(); ++i) EXPECT_NE(d.lines[i].rfind("Error: ", 0), 0u);
+      ASSERT_TRUE(d.error) << shown;
+      EXPECT_EQ(d.error->rfind("Error: ", 0), 0u) << shown;
+      for (const std::string& line : d.lines) EXPECT_NE(line.rfind("Error: ", 0), 0u);
       EXPECT_EQ(d.exitStatus, 1);
     } else {
       EXPECT_FALSE(ValidateDomain(d.inputs.PrivateDomain).has_value()) << shown;

@@ -68,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case CommandDecision::Action::Reject:
       Require(d.exitStatus == 1);
-      Require(!d.lines.empty() && d.lines.back().rfind("Error: ", 0) == 0);
-      Require(ShowsNoControlByte(d.lines.back()));
-      for (std::size_t i = 0; i + 1 < d.lines.size(); ++i) Require(d.lines[i].rfind("Error: ", 0) != 0);
+      Require(d.error && d.error->rfind("Error: ", 0) == 0);
+      Require(ShowsNoControlByte(*d.error));
+      for (const std::string& line : d.lines) Require(line.rfind("Error: ", 0) != 0);
       break;
   }
   if (size < 4096 && tail.find('?') == std::string::npos && !tail.empty())

@@ -29,7 +29,10 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
       {{"lan.internal.", "?"}, HelpTranscript(), 0},
       {{"--help"}, HelpTranscript(), 0},
       {{"/C", "lan.internal.", "-V"}, {kBanner}, 0},
-      {{"10.in-addr.arpa."}, {kBanner, "Error: The domain name \"10.in-addr.arpa." + notFqdn}, 1},
+      {{"10.in-addr.arpa."},
+       {kBanner, "Error: The domain name \"10.in-addr.arpa.\" lies under in-addr.arpa., whose zones this run writes: "
+                 "name a private forward domain"},
+       1},
       {{"/X", "lan.internal."}, {kBanner, "Error: invalid command line switch."}, 1},
       {{"/A"}, {kBanner, " + Including class A block detail only", "Error: The domain name \"" + notFqdn}, 1},
       {{"lan"}, {kBanner, "Error: The domain name \"lan" + notFqdn}, 1},
@@ -47,12 +50,19 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
        {kBanner, " + Including class C block detail only", "Error: " + inputs / "bad" + ":2: not a host name: my_host"}, 1},
       {{"--detail", "10.1.2.3/16", "lan.internal."},
        {kBanner, "Error: --detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"}, 1},
+      {{"--hosts", inputs / "good", "--hosts", inputs / "generic", "lan.internal."},
+       {kBanner, "Error: " + inputs / "generic" + ":1: 10-1-2-7 is the generic name of 10.1.2.7, not of this address"}, 1},
   };
+  WriteFile(inputs / "good", "10.1.2.2 db\n");
+  WriteFile(inputs / "generic", "10.9.9.9 10-1-2-7\n");
   for (const Case& c : cases) {
     TempDir dir;
     RunResult r = RunZonquistIn(dir.path(), c.args);
-    EXPECT_EQ(r.out, JoinLines(c.transcript));
-    EXPECT_EQ(r.err, "");
+    // Every error on standard error, the rest on standard output.
+    std::vector<std::string> out = c.transcript;
+    if (c.status != 0) out.pop_back();
+    EXPECT_EQ(r.out, JoinLines(out));
+    EXPECT_EQ(r.err, c.status != 0 ? JoinLines({c.transcript.back()}) : "");
     EXPECT_EQ(r.status, c.status);
     EXPECT_TRUE(ListDirectory(dir.path()).empty());
   }
@@ -63,7 +73,8 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
 TEST(Process, TrailingBlankArgumentIsRejected) {
   TempDir dir;
   RunResult r = RunZonquistIn(dir.path(), {"lan.internal. "});
-  EXPECT_EQ(r.out, JoinLines({kBanner, "Error: The domain name \"lan.internal. \" is not a fully qualified Internet domain name!"}));
+  EXPECT_EQ(r.out, JoinLines({kBanner}));
+  EXPECT_EQ(r.err, JoinLines({"Error: The domain name \"lan.internal. \" is not a fully qualified Internet domain name!"}));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(ListDirectory(dir.path()).empty());
 }
@@ -127,7 +138,7 @@ TEST(Process, DetailAndHostsRun) {
   RunResult r = RunZonquistIn(dir.path(), {"--detail", "10.1.2.0/30", "lan.internal.", "--hosts", inputs / "hosts"});
   std::vector<std::string> transcript = RunTranscript("");
   transcript.insert(transcript.begin() + 1,
-                    {" + Including detail for 10.1.2.0/30", " + Skipped 1 hosts entries outside the private blocks"});
+                    {" + Including detail for 10.1.2.0/30", " + Skipped 1 hosts entries (loopback): line 2"});
   EXPECT_EQ(r.out, JoinLines(transcript));
   EXPECT_EQ(r.status, 0);
   const std::vector<std::string> header(kZoneHeader.begin(), kZoneHeader.end());
@@ -147,6 +158,15 @@ TEST(Process, DetailAndHostsRun) {
             file({"10-1-2-0.lan.internal. IN A 10.1.2.0", "10-1-2-1.lan.internal. IN A 10.1.2.1",
                   "10-1-2-2.lan.internal. IN A 10.1.2.2", "10-1-2-3.lan.internal. IN A 10.1.2.3",
                   "fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2"}));
+  // The hosts alone: their names and the wildcards, a small run.
+  TempDir alone;
+  r = RunZonquistIn(alone.path(), {"--hosts", inputs / "hosts", "lan.internal."});
+  transcript[1] = " + Skipped 1 hosts entries (loopback): line 2";
+  transcript.erase(transcript.begin() + 2);
+  EXPECT_EQ(r.out, JoinLines(transcript));
+  EXPECT_EQ(ReadFile(alone / "r10.rev"),
+            file({"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w, "2.2.1.10.in-addr.arpa. IN PTR db.lan.internal."}));
+  EXPECT_EQ(ReadFile(alone / "rfc1918.nam"), file({"fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2"}));
 }
 
 TEST(Process, RerunReplacesFilesAndIsByteIdentical) {

@@ -307,7 +307,8 @@ std::vector<std::string> HelpTranscript() {
       "  --ttl N             the TTL of every record, 0 to 2147483647 seconds",
       "  --detail a.b.c.d/n  detail for this prefix too, or alone without a switch;",
       "                      repeat it for more prefixes",
-      "  --hosts FILE        the names in FILE (as /etc/hosts) before the generic ones",
+      "  --hosts FILE        real hosts' names from FILE (as /etc/hosts), and detail",
+      "                      for them only without a switch or --detail; repeatable",
   };
 }
 

@@ -45,14 +45,19 @@ TEST_F(WindowsBuild, RawCommandLines) {
   const std::string exe = WindowsPath(Env("ZONQUIST_EXE"));
   const std::string notFqdn = "\" is not a fully qualified Internet domain name!";
   const std::vector<std::string> help = HelpTranscript();
+  TempDir inputs;
+  WriteFile(inputs / "my hosts", "127.0.0.1 localhost\r\n");
+  std::vector<std::string> skipping = RunTranscript("C");
+  skipping.insert(skipping.begin() + 2, " + Skipped 1 hosts entries (loopback): line 1");
   struct Case {
     std::string commandLine;
-    std::vector<std::string> transcript;  // empty: a /C run
+    std::vector<std::string> transcript;  // the error last, on standard error
     int status;
+    bool files = false;  // a /C run's
   } cases[] = {
-      {"\"" + exe + "\" /C lan.internal.", {}, 0},
-      {"zonquist.exe   /c    lan.internal.", {}, 0},
-      {"\"C:\\Program Files\\Zonquist\\zonquist.exe\"/C lan.internal.", {}, 0},
+      {"\"" + exe + "\" /C lan.internal.", RunTranscript("C"), 0, true},
+      {"zonquist.exe   /c    lan.internal.", RunTranscript("C"), 0, true},
+      {"\"C:\\Program Files\\Zonquist\\zonquist.exe\"/C lan.internal.", RunTranscript("C"), 0, true},
       {"zonquist", help, 0},
       {"\"" + exe + "\"   ", help, 0},
       {"zonquist lan.internal. ", {"Talvenor Zonquist 20070118", "Error: The domain name \"lan.internal. " + notFqdn}, 1},
@@ -61,6 +66,8 @@ TEST_F(WindowsBuild, RawCommandLines) {
       {"zonquist --version", {"Talvenor Zonquist 20070118"}, 0},
       {"zonquist /C -h", help, 0},
       {"zonquist /q lan.internal.", {"Talvenor Zonquist 20070118", "Error: invalid command line switch."}, 1},
+      // A value with a blank, in double quotes.
+      {"zonquist /C --hosts \"" + WindowsPath(inputs / "my hosts") + "\" lan.internal.", skipping, 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.commandLine);
@@ -70,12 +77,13 @@ TEST_F(WindowsBuild, RawCommandLines) {
     options.prefix = {Env("ZONQUIST_LAUNCHER"), Helper("run_command_line.exe"), exe, c.commandLine};
     RunResult r = RunZonquistIn(dir.path(), {}, options);
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(r.err, "");
-    if (c.transcript.empty()) {
-      EXPECT_EQ(r.out, JoinLines(RunTranscript("C")));
+    std::vector<std::string> out = c.transcript;
+    if (c.status != 0) out.pop_back();
+    EXPECT_EQ(r.err, c.status != 0 ? JoinLines({c.transcript.back()}) : "");
+    EXPECT_EQ(r.out, JoinLines(out));
+    if (c.files) {
       ExpectRunFiles(dir.path(), "C");
     } else {
-      EXPECT_EQ(r.out, JoinLines(c.transcript));
       EXPECT_TRUE(ListDirectory(dir.path()).empty());
     }
   }

@@ -131,35 +131,86 @@ TEST_F(ZoneFiles, HeaderOptions) {
   }
 }
 
-// The hosts file: every address's first entry names it, each name in the
-// private domain gets its A record once; what cannot be right is refused.
+// Hosts files: every address's first entry names it, each name in the
+// private domain gets its A record once, whatever its address; entries that
+// name no host on a network are skipped and said; what could give a name to
+// an address not its own is refused.
 TEST(ParseHosts, GoodAndBad) {
-  const std::string text =
-      "# a comment\n\n127.0.0.1 localhost\n::1 localhost ip6-localhost\nfe80::1%eth0 link\n::ffff:10.0.0.1 mapped\r\n"
-      "192.168.1.20\tFS fileserver.lan.internal  # the file server\n10.1.2.5 build.lan.internal. build\n"
-      "10.1.2.5 alias\n192.168.1.20 fs\n172.20.3.4 printer.other.org\n8.8.8.8 public.example\n";
-  HostsParse p = ParseHosts(text, "hosts", "lan.internal.");
-  ASSERT_FALSE(p.error) << *p.error;
-  std::vector<std::string> names, forward;
-  for (const HostName& h : p.table.names) names.push_back(FormatDottedQuad(h.address) + " " + std::string(p.table.NameOf(h)));
-  for (const HostName& h : p.table.forward) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatDottedQuad(h.address));
-  EXPECT_EQ(names, (std::vector<std::string>{"10.1.2.5 build.lan.internal.", "172.20.3.4 printer.other.org.",
-                                             "192.168.1.20 fs.lan.internal."}));
-  EXPECT_EQ(forward, (std::vector<std::string>{"fs.lan.internal. 192.168.1.20", "fileserver.lan.internal. 192.168.1.20",
-                                               "build.lan.internal. 10.1.2.5", "alias.lan.internal. 10.1.2.5"}));
-  EXPECT_EQ(p.table.skipped, 5u);
-  const std::pair<std::string, std::string> bad[] = {
-      {"10.0.0.1\n", "hosts:1: an address and no name"},
-      {"\n10.0.0.01 x\n", "hosts:2: not an IPv4 or IPv6 address: 10.0.0.01"},
-      {"10.0.0.1.2 x\n", "hosts:1: not an IPv4 or IPv6 address: 10.0.0.1.2"},
-      {"fe80::1::2 x\n", "hosts:1: not an IPv4 or IPv6 address: fe80::1::2"},
-      {"1:2:3:4:5:6:7 x\n", "hosts:1: not an IPv4 or IPv6 address: 1:2:3:4:5:6:7"},
-      {"10.0.0.1 ok my_host\n", "hosts:1: not a host name: my_host"},
-      {"127.0.0.1 -x\n", "hosts:1: not a host name: -x"},
-      {"10.0.0.1 a..b\n", "hosts:1: not a host name: a..b"},
-      {"10.0.0.1 " + std::string(64, 'a') + "\n", "hosts:1: not a host name: " + std::string(64, 'a')},
+  const std::string domain235 = std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." +
+                                std::string(42, 'd') + ".";
+  struct Case {
+    std::vector<HostsFile> files;
+    std::vector<std::string> names, forward, skipped;  // or the error, alone in names
+    std::string domain = "lan.internal.";
   };
-  for (const auto& [input, error] : bad) EXPECT_EQ(ParseHosts(input, "hosts", "lan.internal.").error, "Error: " + error);
+  auto one = [](std::string text) { return std::vector<HostsFile>{{"hosts", std::move(text)}}; };
+  std::string loopbacks;
+  for (int i = 0; i < 12; ++i) loopbacks += "127.0.0." + std::to_string(i) + " l\n";
+  auto error = [](const std::string& what) { return std::vector<std::string>{"Error: hosts:" + what}; };
+  const Case cases[] = {
+      {one("# a comment\n\n127.0.0.1 localhost\n::1 localhost ip6-localhost\nfe80::1%eth0 link\n::ffff:10.0.0.1 mapped\r\n"
+           "192.168.1.20\tFS fileserver.lan.internal  # the file server\n10.1.2.5 build.lan.internal. build\n"
+           "10.1.2.5 alias\n192.168.1.20 fs\n172.20.3.4 printer.other.org\n8.8.8.8 public.example\n"),
+       {"10.1.2.5 build.lan.internal.", "172.20.3.4 printer.other.org.", "192.168.1.20 fs.lan.internal."},
+       {"fs.lan.internal. 192.168.1.20", "fileserver.lan.internal. 192.168.1.20", "build.lan.internal. 10.1.2.5",
+        "alias.lan.internal. 10.1.2.5"},
+       {" + Skipped 5 hosts entries (loopback, outside the blocks with no name in the domain, IPv6): lines 3, 4, 5, 6, 12"}},
+      // Old Mac line ends, Windows ones and a byte-order mark; upper case.
+      {one("\xEF\xBB\xBF" "10.0.0.5 a\r10.0.0.6 B\r\n10.0.0.7 c.LAN.Internal. Host.Other.ORG\r"),
+       {"10.0.0.5 a.lan.internal.", "10.0.0.6 b.lan.internal.", "10.0.0.7 c.lan.internal."},
+       {"a.lan.internal. 10.0.0.5", "b.lan.internal. 10.0.0.6", "c.lan.internal. 10.0.0.7"}, {}},
+      // Names in the domain answer wherever they are; no host lives in
+      // loopback, 0.0.0.0/8, link-local, multicast or reserved space. An
+      // address may be named by its own generic name.
+      {one("203.0.113.5 www\n100.64.0.1 vpn.lan.internal\n127.0.1.1 loop\n169.254.1.1 ll\n0.0.0.0 zero\n224.0.0.1 mc\n"
+           "255.255.255.255 bc\n10.1.2.7 10-1-2-7\n10.0.0.0 net\n10.255.255.255 top\n"),
+       {"10.0.0.0 net.lan.internal.", "10.1.2.7 10-1-2-7.lan.internal.", "10.255.255.255 top.lan.internal."},
+       {"www.lan.internal. 203.0.113.5", "vpn.lan.internal. 100.64.0.1", "10-1-2-7.lan.internal. 10.1.2.7",
+        "net.lan.internal. 10.0.0.0", "top.lan.internal. 10.255.255.255"},
+       {" + Skipped 5 hosts entries (loopback, 0.0.0.0/8, link-local, multicast or reserved): lines 3, 4, 5, 6, 7"}},
+      {one(loopbacks), {}, {}, {" + Skipped 12 hosts entries (loopback): lines 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 2 more"}},
+      // Several files: the first entry of an address across them names it.
+      {{{"a", "10.0.0.5 first\n127.0.0.1 x\n"}, {"b", "10.0.0.5 second\n10.0.0.6 other\n::1 y\n"}},
+       {"10.0.0.5 first.lan.internal.", "10.0.0.6 other.lan.internal."},
+       {"first.lan.internal. 10.0.0.5", "second.lan.internal. 10.0.0.5", "other.lan.internal. 10.0.0.6"},
+       {" + Skipped 1 hosts entries of a (loopback): line 2", " + Skipped 1 hosts entries of b (IPv6): line 3"}},
+      // The longest name the domain leaves room for, and one more.
+      {one("10.0.0.1 " + std::string(18, 'h') + "\n"), {"10.0.0.1 " + std::string(18, 'h') + "." + domain235},
+       {std::string(18, 'h') + "." + domain235 + " 10.0.0.1"}, {}, domain235},
+      {one("10.0.0.1 " + std::string(19, 'h') + "\n"),
+       error("1: too long: " + std::string(19, 'h') + " makes a name of 255 characters with its final dot, and a name "
+             "has at most 254"), {}, {}, domain235},
+      {one("10.0.0.1\n"), error("1: an address and no name"), {}, {}},
+      {one("\n10.0.0.01 x\n"), error("2: not an IPv4 or IPv6 address: 10.0.0.01"), {}, {}},
+      {one("10.0.0.1.2 x\n"), error("1: not an IPv4 or IPv6 address: 10.0.0.1.2"), {}, {}},
+      {one("fe80::1::2 x\n"), error("1: not an IPv4 or IPv6 address: fe80::1::2"), {}, {}},
+      {one("1:2:3:4:5:6:7 x\n"), error("1: not an IPv4 or IPv6 address: 1:2:3:4:5:6:7"), {}, {}},
+      {one("\x1b]2;x\x07 x\n"), error("1: not an IPv4 or IPv6 address: ?]2;x?"), {}, {}},
+      {one("10.0.0.1 ok my_host\n"), error("1: not a host name: my_host"), {}, {}},
+      {one("127.0.0.1 -x\n"), error("1: not a host name: -x"), {}, {}},
+      {one("10.0.0.1 a..b\n"), error("1: not a host name: a..b"), {}, {}},
+      {one("10.0.0.1 " + std::string(64, 'a') + "\n"), error("1: not a host name: " + std::string(64, 'a')), {}, {}},
+      {one("10.9.9.9 10-1-2-7\n"), error("1: 10-1-2-7 is the generic name of 10.1.2.7, not of this address"), {}, {}},
+      {one("fd00::1 10-1-2-7.LAN.internal.\n"),
+       error("1: 10-1-2-7.LAN.internal. is the generic name of 10.1.2.7, not of this address"), {}, {}},
+      {one("10.200.0.2 private.ip-address\n"),
+       error("1: private.ip-address is the wildcard's name, which every unnamed private address answers"), {}, {}},
+      {one("8.8.8.8 Private.IP-Address.lan.internal.\n"),
+       error("1: Private.IP-Address.lan.internal. is the wildcard's name, which every unnamed private address answers"), {}, {}},
+      {one("192.168.1.20 fs 192.168.1.21 printer\n"),
+       error("1: not a host name: 192.168.1.21 (its last label is a number; two entries on one line?)"), {}, {}},
+  };
+  for (const Case& c : cases) {
+    HostsParse p = ParseHosts(c.files, c.domain);
+    std::vector<std::string> names, forward, skipped;
+    if (p.error) names.push_back(*p.error);
+    for (const HostName& h : p.table.names) names.push_back(FormatDottedQuad(h.address) + " " + std::string(p.table.NameOf(h)));
+    for (const HostName& h : p.table.forward) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatDottedQuad(h.address));
+    for (const SkippedEntries& s : p.table.skipped) skipped.push_back(SkipLine(s, c.files.size() > 1));
+    EXPECT_EQ(names, c.names) << c.files[0].text.substr(0, 40);
+    EXPECT_EQ(forward, c.forward) << c.files[0].text.substr(0, 40);
+    EXPECT_EQ(skipped, c.skipped) << c.files[0].text.substr(0, 40);
+  }
 }
 
 TEST_F(ZoneFiles, BootIncludeLines) {

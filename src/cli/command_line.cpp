@@ -111,17 +111,6 @@ SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) 
 
 namespace {
 
-// Control bytes shown as they are could drive the user's terminal; C1
-// bytes too (0x9b is an 8-bit CSI).
-std::string Shown(std::string_view text) {
-  std::string shown;
-  for (char c : text) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    shown += b < 32 || (b >= 127 && b < 160) ? '?' : c;
-  }
-  return shown;
-}
-
 // Decimal digits only, no sign and no leading zero, at most `largest`.
 std::optional<std::int64_t> WholeNumber(std::string_view text, std::int64_t largest) {
   if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
@@ -197,7 +186,9 @@ constexpr Option kOptions[] = {
     {"--ttl", ReadTtl, false, {{"N", "the TTL of every record, 0 to 2147483647 seconds"}, {}}},
     {"--detail", ReadDetail, true,
      {{"a.b.c.d/n", "detail for this prefix too, or alone without a switch;"}, {"", "repeat it for more prefixes"}}},
-    {"--hosts", ReadHosts, false, {{"FILE", "the names in FILE (as /etc/hosts) before the generic ones"}, {}}},
+    {"--hosts", ReadHosts, true,
+     {{"FILE", "real hosts' names from FILE (as /etc/hosts), and detail"},
+      {"", "for them only without a switch or --detail; repeatable"}}},
 };
 constexpr std::size_t kHelpColumn = 22;
 
@@ -285,7 +276,10 @@ std::optional<std::string> ValidateDomain(std::string_view commandText) {
                   commandText.find(' ') == std::string_view::npos && commandText.back() == '.' &&
                   IsWellFormedName(commandText);
   if (accepted) return std::nullopt;
-  return "Error: The domain name \"" + Shown(commandText) + "\" is not a fully qualified Internet domain name!";
+  const std::string shown = "Error: The domain name \"" + Shown(commandText) + "\"";
+  if (commandText.size() <= kMaxName && IsReverseName(commandText) && HasHostNameLabels(commandText))
+    return shown + " lies under in-addr.arpa., whose zones this run writes: name a private forward domain";
+  return shown + " is not a fully qualified Internet domain name!";
 }
 
 CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t runStart) {
@@ -300,7 +294,7 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
     return decision;
   }
   if (options.error) {
-    decision.lines.push_back(std::move(*options.error));
+    decision.error = std::move(options.error);
     decision.exitStatus = 1;
     return decision;
   }
@@ -308,11 +302,13 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   decision.lines = std::move(scan.lines);
   decision.detailClasses = std::move(scan.detailClasses);
   if (!scan.accepted) {
+    decision.error = std::move(decision.lines.back());
+    decision.lines.pop_back();
     decision.exitStatus = 1;
     return decision;
   }
   if (std::optional<std::string> error = ValidateDomain(scan.commandText)) {
-    decision.lines.push_back(std::move(*error));
+    decision.error = std::move(error);
     decision.exitStatus = 1;
     return decision;
   }
@@ -323,12 +319,13 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   LowerCase(inputs.PrivateDomain);
   inputs.Serial = options.options.serial;
   inputs.Ttl = options.options.ttl;
-  // A switch becomes its block's range here. Prefixes alone detail only
-  // themselves; a switch's block is added to them.
-  const bool noSwitch = decision.detailClasses == "ABC";
+  // A switch becomes its block's range here. Prefixes or hosts alone
+  // detail only themselves; a switch's block is added to them.
+  const bool alone = decision.detailClasses == "ABC" &&
+                     !(options.options.detail.empty() && options.options.hostsFiles.empty());
   std::vector<AddressRange> detail = std::move(options.options.detail);
   for (const AddressBlock& block : BlockPlan) {
-    if (decision.detailClasses.find(block.ClassLetter) == std::string::npos || (noSwitch && !detail.empty())) continue;
+    if (decision.detailClasses.find(block.ClassLetter) == std::string::npos || alone) continue;
     inputs.Switched.push_back(block.Range());
   }
   detail.insert(detail.end(), inputs.Switched.begin(), inputs.Switched.end());

@@ -20,7 +20,7 @@ struct SwitchScan {
   bool accepted = true;
   std::string detailClasses;
   std::string commandText;         // what is left for the domain test
-  std::vector<std::string> lines;  // console lines, in order
+  std::vector<std::string> lines;  // console lines, in order, the error last
 };
 SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses);
 
@@ -51,7 +51,8 @@ OptionScan TakeOptions(const platform::CommandLine& line, std::int64_t runStart)
 struct CommandDecision {
   enum class Action { ShowHelp, ShowVersion, Generate, Reject };
   Action action = Action::Reject;
-  std::vector<std::string> lines;  // switch lines, then any error line
+  std::vector<std::string> lines;  // the switch and option lines
+  std::optional<std::string> error;  // the error line of a rejection
   std::string detailClasses;       // "ABC", or the switch's letter
   std::vector<std::string> hostsFiles;
   ZoneInputs inputs;               // all but the hosts, which are read later

@@ -45,24 +45,27 @@ int RunSequence(const platform::CommandLine& commandLine) {
   }
   if (decision.action == CommandDecision::Action::ShowVersion) return 0;  // the banner says it
   for (const std::string& line : decision.lines) PrintLine(line);
+  if (decision.error) PrintErrorLine(*decision.error);
   if (decision.action == CommandDecision::Action::Reject) return decision.exitStatus;
 
   ZoneInputs& inputs = decision.inputs;
-  for (const std::string& file : decision.hostsFiles) {
+  if (!decision.hostsFiles.empty()) {
     // Read whole before anything is written: a bad file writes nothing.
-    std::string text;
-    if (platform::ErrorCode e = platform::ReadWholeFile(file, text)) {
-      PrintLine("Error: could not read " + file + ": " + ErrorText(e));
-      return 1;
+    std::vector<HostsFile> files;
+    for (const std::string& name : decision.hostsFiles) {
+      files.push_back({name, {}});
+      if (platform::ErrorCode e = platform::ReadWholeFile(name, files.back().text)) {
+        PrintErrorLine("Error: could not read " + Shown(name) + ": " + ErrorText(e));
+        return 1;
+      }
     }
-    HostsParse hosts = ParseHosts(text, file, inputs.PrivateDomain);
+    HostsParse hosts = ParseHosts(files, inputs.PrivateDomain);
     if (hosts.error) {
-      PrintLine(*hosts.error);
+      PrintErrorLine(*hosts.error);
       return 1;
     }
     inputs.Hosts = std::move(hosts.table);
-    if (inputs.Hosts.skipped != 0)
-      PrintLine(" + Skipped " + std::to_string(inputs.Hosts.skipped) + " hosts entries outside the private blocks");
+    for (const SkippedEntries& skipped : inputs.Hosts.skipped) PrintLine(SkipLine(skipped, files.size() > 1));
   }
   const RunPlan plan = PlanRun(inputs);
   plannedFiles = plan.FileNames.size();

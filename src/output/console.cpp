@@ -12,6 +12,15 @@ void Put(std::string_view bytes) {
 }
 }  // namespace
 
+std::string Shown(std::string_view text) {
+  std::string shown;
+  for (char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    shown += b < 32 || (b >= 127 && b < 160) ? '?' : c;
+  }
+  return shown;
+}
+
 void PrintLine(std::string_view text) {
   if (!text.empty()) Put(text);
   Put(platform::LineEnd);

@@ -1,9 +1,15 @@
 // Console lines and the window title, the progress display of a run.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "output/platform.h"
+
+// Input shown in a console line: its control bytes as "?", since shown
+// as they are they could drive the user's terminal; C1 bytes too (0x9b is
+// an 8-bit CSI).
+std::string Shown(std::string_view text);
 
 // Text, then the line end; nothing held back.
 void PrintLine(std::string_view text);

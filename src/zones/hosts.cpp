@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <numeric>
 
+#include "output/console.h"
 #include "zones/names.h"
 #include "zones/zone_table.h"
 
@@ -45,64 +45,145 @@ bool IsIpv6(std::string_view text) {
   return count(text.substr(0, gap)) && count(text.substr(gap + 2)) && groups < 8;
 }
 
+// Entries that name no host on a network: what they are, or 0.
+unsigned SkipReasonOf(Ipv4Value address) {
+  switch (Octet(address, 0)) {
+    case 0: return SkipThisNetwork;
+    case 127: return SkipLoopback;
+    case 169: return Octet(address, 1) == 254 ? SkipLinkLocal : 0u;
+    default: return Octet(address, 0) >= 224 ? SkipMulticast : 0u;
+  }
+}
+
+bool InDomain(std::string_view name, std::string_view domain) {
+  return name == domain || (name.size() > domain.size() && name[name.size() - domain.size() - 1] == '.' &&
+                            name.substr(name.size() - domain.size()) == domain);
+}
+
+// Why a name may not stand in an entry for `address` (nothing for IPv6),
+// or nothing. `name` is fully qualified and lower case.
+std::optional<std::string> RefusedName(std::string_view name, std::string_view given, std::string_view domain,
+                                       std::optional<Ipv4Value> address) {
+  const std::string shown = Shown(given);
+  if (name.size() > 254)
+    return "too long: " + shown + " makes a name of " + std::to_string(name.size()) +
+           " characters with its final dot, and a name has at most 254";
+  const std::string_view last = name.substr(name.find_last_of('.', name.size() - 2) + 1);
+  if (std::all_of(last.begin(), last.end() - 1, [](char c) { return c >= '0' && c <= '9'; }))
+    return "not a host name: " + shown + " (its last label is a number; two entries on one line?)";
+  // Written without the domain it is still read as the target where a
+  // search list adds the domain.
+  if (name == WildcardTarget(domain) || name == WildcardLabel)
+    return shown + " is the wildcard's name, which every unnamed private address answers";
+  if (InDomain(name, domain) && name.size() > domain.size()) {
+    const std::string_view label = name.substr(0, name.size() - domain.size() - 1);
+    const std::optional<Ipv4Value> generic = GenericLabelAddress(label);
+    if (generic && PrivateBlockOf(*generic) != nullptr && generic != address)
+      return shown + " is the generic name of " + FormatDottedQuad(*generic) + ", not of this address";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain) {
+std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
+  static constexpr std::pair<unsigned, std::string_view> kWords[] = {
+      {SkipLoopback, "loopback"},
+      {SkipThisNetwork, "0.0.0.0/8"},
+      {SkipLinkLocal, "link-local"},
+      {SkipMulticast, "multicast or reserved"},
+      {SkipOutside, "outside the blocks with no name in the domain"},
+      {SkipIpv6, "IPv6"},
+  };
+  std::string line = " + Skipped " + std::to_string(skipped.count) + " hosts entries";
+  if (nameFile) line += " of " + Shown(skipped.file);
+  const char* separator = " (";
+  for (const auto& [reason, words] : kWords) {
+    if (!(skipped.reasons & reason)) continue;
+    line += separator;
+    line += words;
+    separator = ", ";
+  }
+  line += "): line";
+  if (skipped.count > 1) line += 's';
+  separator = " ";
+  for (std::size_t n : skipped.lines) {
+    line += separator + std::to_string(n);
+    separator = ", ";
+  }
+  if (skipped.count > skipped.lines.size()) line += " and " + std::to_string(skipped.count - skipped.lines.size()) + " more";
+  return line;
+}
+
+HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain) {
   HostsParse parse;
   HostTable& table = parse.table;
-  std::size_t lineNumber = 0;
-  auto fail = [&](const std::string& reason) {
-    parse.error = "Error: " + std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + reason;
-    return parse;
-  };
   std::string name;
   std::vector<HostName> entryNames;
-  for (std::size_t at = 0; at < text.size();) {
-    ++lineNumber;
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    line = line.substr(0, line.find('#'));
-    std::size_t cursor = 0;
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    auto field = [&]() {
-      while (cursor < line.size() && blank(line[cursor])) ++cursor;
-      const std::size_t start = cursor;
-      while (cursor < line.size() && !blank(line[cursor])) ++cursor;
-      return line.substr(start, cursor - start);
+  for (const HostsFile& file : files) {
+    std::string_view text = file.text;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte-order mark
+    SkippedEntries skipped{file.name, 0, 0, {}};
+    std::size_t lineNumber = 0;
+    auto fail = [&](const std::string& reason) {
+      parse.error = "Error: " + Shown(file.name) + ":" + std::to_string(lineNumber) + ": " + reason;
+      parse.table = {};
+      return parse;
     };
-    const std::string_view first = field();
-    if (first.empty()) continue;
-    const std::optional<Ipv4Value> address = ParseStrictDottedQuad(first);
-    if (!address && !IsIpv6(first)) return fail("not an IPv4 or IPv6 address: " + std::string(first));
-    const bool inBlocks = address && PrivateBlockOf(*address) != nullptr;
-    std::size_t names = 0;
-    entryNames.clear();
-    for (std::string_view given = field(); !given.empty(); given = field(), ++names) {
-      name.assign(given);
-      LowerCase(name);
-      if (name.back() == '.') name.pop_back();
-      // A name without a dot is one of the private domain's, which is
-      // checked already.
-      const bool relative = name.find('.') == std::string::npos;
-      name += '.';
-      if (!HasHostNameLabels(name)) return fail("not a host name: " + std::string(given));
-      if (relative) name.append(domain);
-      if (name.size() > 254) return fail("not a host name: " + std::string(given));
-      if (!inBlocks) continue;
-      // The same name twice in one entry is one.
-      if (std::any_of(entryNames.begin(), entryNames.end(), [&](const HostName& e) { return table.NameOf(e) == name; }))
-        continue;
-      const HostName h{*address, static_cast<std::uint32_t>(table.text.size()), static_cast<std::uint32_t>(name.size())};
-      table.text += name;
-      entryNames.push_back(h);
-      if (names == 0) table.names.push_back(h);
-      const bool inDomain = name == domain || (name.size() > domain.size() && name[name.size() - domain.size() - 1] == '.' &&
-                                               name.compare(name.size() - domain.size(), domain.size(), domain) == 0);
-      if (inDomain) table.forward.push_back(h);
+    for (std::size_t at = 0; at < text.size();) {
+      ++lineNumber;
+      // A line ends at LF, CR LF or a lone CR.
+      const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+      std::string_view line = text.substr(at, end - at);
+      at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+      line = line.substr(0, line.find('#'));
+      std::size_t cursor = 0;
+      auto blank = [](char c) { return c == ' ' || c == '\t'; };
+      auto field = [&]() {
+        while (cursor < line.size() && blank(line[cursor])) ++cursor;
+        const std::size_t start = cursor;
+        while (cursor < line.size() && !blank(line[cursor])) ++cursor;
+        return line.substr(start, cursor - start);
+      };
+      const std::string_view first = field();
+      if (first.empty()) continue;
+      const std::optional<Ipv4Value> address = ParseStrictDottedQuad(first);
+      if (!address && !IsIpv6(first)) return fail("not an IPv4 or IPv6 address: " + Shown(first));
+      unsigned skip = address ? SkipReasonOf(*address) : SkipIpv6;
+      const bool inBlocks = address && PrivateBlockOf(*address) != nullptr;
+      std::size_t names = 0, forward = 0;
+      entryNames.clear();
+      for (std::string_view given = field(); !given.empty(); given = field(), ++names) {
+        name.assign(given);
+        LowerCase(name);
+        if (name.back() == '.') name.pop_back();
+        // A name without a dot is one of the private domain's, which is
+        // checked already.
+        const bool relative = name.find('.') == std::string::npos;
+        name += '.';
+        if (!HasHostNameLabels(name)) return fail("not a host name: " + Shown(given));
+        if (relative) name.append(domain);
+        if (std::optional<std::string> refused = RefusedName(name, given, domain, address)) return fail(*refused);
+        if (skip) continue;
+        // The same name twice in one entry is one.
+        if (std::any_of(entryNames.begin(), entryNames.end(), [&](const HostName& e) { return table.NameOf(e) == name; }))
+          continue;
+        const bool inDomain = InDomain(name, domain);
+        if (!inBlocks && !inDomain) continue;
+        const HostName h{*address, static_cast<std::uint32_t>(table.text.size()), static_cast<std::uint32_t>(name.size())};
+        table.text += name;
+        entryNames.push_back(h);
+        if (inBlocks && names == 0) table.names.push_back(h);
+        if (inDomain) table.forward.push_back(h), ++forward;
+      }
+      if (names == 0) return fail("an address and no name");
+      if (!skip && !inBlocks && forward == 0) skip = SkipOutside;
+      if (!skip) continue;
+      ++skipped.count;
+      skipped.reasons |= skip;
+      if (skipped.lines.size() < 10) skipped.lines.push_back(lineNumber);
     }
-    if (names == 0) return fail("an address and no name");
-    if (!inBlocks) ++table.skipped;
+    if (skipped.count != 0) table.skipped.push_back(std::move(skipped));
   }
   // The first entry of an address names it, as the C library's lookup does.
   constexpr auto u = Unsigned;
@@ -127,6 +208,10 @@ HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::str
     if (!repeated[i]) table.forward[kept++] = table.forward[i];
   table.forward.resize(kept);
   return parse;
+}
+
+HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain) {
+  return ParseHosts({HostsFile{std::string(fileName), std::string(text)}}, domain);
 }
 
 std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range) {

@@ -1,6 +1,7 @@
-// A hosts file (the format of /etc/hosts) read for the private blocks: the
-// names that their addresses answer to, and the A records of the names in
-// the private domain.
+// Hosts files (the format of /etc/hosts) read for the zones: the names that
+// private addresses answer to, and the A records of the names in the
+// private domain. What no line may do is refused with its line: give a name
+// to an address that is not its own.
 #pragma once
 
 #include <cstddef>
@@ -21,20 +22,46 @@ struct HostName {
   std::uint32_t size;  // fully qualified, with its final dot
 };
 
+// Why an entry was left out; each has its words on the skip line.
+enum SkipReason : unsigned {
+  SkipLoopback = 1,
+  SkipThisNetwork = 2,   // 0.0.0.0/8
+  SkipLinkLocal = 4,
+  SkipMulticast = 8,     // and the reserved 240.0.0.0/4
+  SkipOutside = 16,      // public, and no name in the domain
+  SkipIpv6 = 32,
+};
+
+// The entries of one file that were left out.
+struct SkippedEntries {
+  std::string file;
+  std::size_t count = 0;
+  unsigned reasons = 0;            // SkipReason bits
+  std::vector<std::size_t> lines;  // the first ten
+};
+// " + Skipped 3 hosts entries (loopback, link-local, IPv6): lines 2, 3, 8",
+// the file named when there are several.
+std::string SkipLine(const SkippedEntries& skipped, bool nameFile);
+
 struct HostTable {
-  std::string text;               // the names, one after another
-  std::vector<HostName> names;    // in address order, one per address: its first entry's first name
-  std::vector<HostName> forward;  // in the file's order, each pair once: names in the private domain
-  std::size_t skipped = 0;        // entries for addresses outside the private blocks
+  std::string text;             // the names, one after another
+  std::vector<HostName> names;  // in the blocks, in address order, one per address: its first entry's first name
+  std::vector<HostName> forward;  // in the files' order, each pair once: names in the private domain
+  std::vector<SkippedEntries> skipped;  // of each file that had any
   std::string_view NameOf(const HostName& h) const { return std::string_view(text).substr(h.at, h.size); }
 };
 
+struct HostsFile {
+  std::string name;  // as given, for the error and skip lines
+  std::string text;
+};
 struct HostsParse {
   std::optional<std::string> error;  // the error line
   HostTable table;
 };
+// The files in the order given: the first entry of an address names it.
+HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain);
 HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain);
 
 // The names of the table whose addresses lie in the range.
 std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range);
-

@@ -510,9 +510,11 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
 # The arguments of a run for a real network: a /25 of 10/8 and a /20 of
 # 172.16/12 detailed, and a hosts file (written into WORK) that names an
 # address of a prefix, one in a zone that is otherwise the wildcard's
-# (192.168/16), and the name server.
+# (192.168/16), the name server, a host at a public address, and a
+# loopback name that is skipped.
 network_run() {  # WORK SERIAL
-  printf '127.0.0.1 localhost\n10.1.2.5 build\n192.168.7.9 printer.other.example. printer\n10.200.0.1 ns\n' >"$1/hosts"
+  printf '127.0.0.1 localhost\n10.1.2.5 build\n192.168.7.9 printer.other.example. printer\n10.200.0.1 ns\n%s\n' \
+    '203.0.113.5 www' '127.0.1.1 loop' >"$1/hosts"
   echo "--detail 10.1.2.0/25 --detail 172.20.16.0/20 --hosts $1/hosts other.example. --serial $2"
 }
 
@@ -534,6 +536,8 @@ network_checks() {  # DOMAIN
   expect "A of build.$1" 10.1.2.5 "$($q "build.$1" A)"
   expect "A of ns.$1" 10.200.0.1 "$($q "ns.$1" A)"
   expect "A of 172-20-16-0.$1" 172.20.16.0 "$($q "172-20-16-0.$1" A)"
+  expect "A of www.$1, a public address" 203.0.113.5 "$($q "www.$1" A)"
+  expect "A of loop.$1, skipped" "" "$($q "loop.$1" A)"
 }
 
 # What the server serves for 168.192.in-addr.arpa. after a failed run
