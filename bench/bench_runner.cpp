@@ -2,7 +2,8 @@
 // names and sizes that the tool's own run leaves, and prints one row per
 // class switch.
 //   bench_runner TOOL FLOOR DIR PAIRS LABEL [SWITCH]...
-// Each SWITCH is a class switch ("/A", "/B", "/C") or "-" for a full run.
+// Each SWITCH is a row's arguments, separated by blanks: a class switch
+// ("/A", "/B", "/C"), options, or "-" for a full run.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,9 +85,14 @@ int main(int argc, char** argv) {
   std::string tool = argv[1], floor = argv[2], dir = argv[3], label = argv[5];
   int pairs = std::atoi(argv[4]);
   for (int c = 6; c < argc; ++c) {
+    // A row's words, separated by blanks; "-" for none.
     std::string sw = argv[c];
     std::vector<std::string> toolArgs{tool};
-    if (sw != "-") toolArgs.push_back(sw);
+    for (std::size_t at = 0; sw != "-" && at < sw.size();) {
+      const std::size_t end = std::min(sw.find(' ', at), sw.size());
+      toolArgs.push_back(sw.substr(at, end - at));
+      at = end + 1;
+    }
     toolArgs.push_back("lan.internal.");
 
     // The floor writes the same files in the same order as the tool does,
@@ -131,7 +137,11 @@ int main(int argc, char** argv) {
     auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
     const double floorSeconds = Median(floorTimes);
     // A hosts file is named by its role, not its temporary path.
-    const std::string shown = sw == "-" ? "full" : sw.rfind("--hosts=", 0) == 0 ? "full --hosts (100,000)" : sw;
+    const bool hosts = sw.rfind("--hosts=", 0) == 0;
+    const std::string shown = sw == "-"                           ? "full"
+                              : hosts && sw.find(' ') != sw.npos ? "full --hosts (100,000)"
+                              : hosts                             ? "--hosts alone (100,000)"
+                                                                  : sw;
     std::printf("| %-5s | %-22s | %10llu | %10llu | %7.3f | %7.3f | %10.2f | %7.1f | %8.2f | %8.1f | %5.2f (%.2f-%.2f) |\n",
                 label.c_str(), shown.c_str(), records, bytes, seconds, floorSeconds,
                 static_cast<double>(bytes) / 1e9 / floorSeconds, static_cast<double>(bytes) / 1e6 / seconds,

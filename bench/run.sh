@@ -17,7 +17,8 @@ echo "## Runs against the write floor ($pairs ABBA pairs a row, medians; ratio r
 echo "| fs    | run                    |    records |      bytes | seconds |   floor | floor GB/s |    MB/s |     s/GB | peak MiB | ratio to floor |"
 echo "|-------|------------------------|------------|------------|---------|---------|------------|---------|----------|----------|----------------|"
 # A real network's inputs: a hosts file of 100,000 entries over the three
-# blocks (the same every time), and a /16 of 10/8.
+# blocks (the same every time), with every block detailed and alone, and a
+# /16 of 10/8.
 hosts=$(mktemp /tmp/zonquist-bench-hosts-XXXXXX)
 awk 'BEGIN { for (i = 0; i < 100000; i++) {
   if (i % 10 < 7) a = sprintf("10.%d.%d.%d", i * 7919 % 256, int(i / 256) % 256, i % 256)
@@ -28,7 +29,8 @@ for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")
   "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - \
-    "--hosts=$hosts" /A /B /C --detail=10.1.0.0/16
+    "--hosts=$hosts --detail=10.0.0.0/8 --detail=172.16.0.0/12 --detail=192.168.0.0/16" "--hosts=$hosts" \
+    /A /B /C --detail=10.1.0.0/16
   rm -rf "$dir"
 done
 rm -f "$hosts"

@@ -131,6 +131,7 @@ TEST(DecideCommand, EdgeTable) {
       {"--hosts h x.", Action::Generate, {}, "ABC", "x.", 1, -1, "none", {"h"}},
       {"--hosts h /B x.", Action::Generate, {kLineB}, "B", "x.", 1, -1, "172.16.0.0-172.31.255.255", {"h"}},
       {"--hosts= lan.internal.", Action::Reject, bad("--hosts needs a file name"), "", ""},
+      {"--records= lan.internal.", Action::Reject, bad("--records needs a file name"), "", ""},
       {"--detail 10.1.2.3/16 lan.internal.", Action::Reject,
        bad("--detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"), "", ""},
       {"lan.internal. --detail 8.8.8.0/24", Action::Reject,

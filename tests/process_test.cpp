@@ -50,10 +50,19 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
        {kBanner, " + Including class C block detail only", "Error: " + inputs / "bad" + ":2: not a host name: my_host"}, 1},
       {{"--detail", "10.1.2.3/16", "lan.internal."},
        {kBanner, "Error: --detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"}, 1},
+      {{"--records", inputs / "none", "lan.internal."},
+       {kBanner, "Error: could not read " + inputs / "none" + ": " +
+                     (BuildLineEnd() == "\r\n" ? "File not found" : "No such file or directory")},
+       1},
+      {{"--records", inputs / "my records", "lan.internal."},
+       {kBanner, "Error: --records: " + std::string(BuildLineEnd() == "\r\n" ? "Z:" : "") + inputs / "my records" +
+                     " cannot stand in a zone file: it holds a blank; name a link to it from a path without one"},
+       1},
       {{"--hosts", inputs / "good", "--hosts", inputs / "generic", "lan.internal."},
        {kBanner, "Error: " + inputs / "generic" + ":1: 10-1-2-7 is the generic name of 10.1.2.7, not of this address"}, 1},
   };
   WriteFile(inputs / "good", "10.1.2.2 db\n");
+  WriteFile(inputs / "my records", "@ IN MX 10 mail\n");
   WriteFile(inputs / "generic", "10.9.9.9 10-1-2-7\n");
   for (const Case& c : cases) {
     TempDir dir;
@@ -158,15 +167,19 @@ TEST(Process, DetailAndHostsRun) {
             file({"10-1-2-0.lan.internal. IN A 10.1.2.0", "10-1-2-1.lan.internal. IN A 10.1.2.1",
                   "10-1-2-2.lan.internal. IN A 10.1.2.2", "10-1-2-3.lan.internal. IN A 10.1.2.3",
                   "fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2"}));
-  // The hosts alone: their names and the wildcards, a small run.
+  // The hosts alone: their names and the wildcards, a small run; records
+  // of one's own included by their absolute path.
   TempDir alone;
-  r = RunZonquistIn(alone.path(), {"--hosts", inputs / "hosts", "lan.internal."});
+  WriteFile(alone / "own.zone", "@ IN MX 10 mail\n");
+  r = RunZonquistIn(alone.path(), {"--hosts", inputs / "hosts", "lan.internal.", "--records", "own.zone"});
+  const std::string own = std::string(BuildLineEnd() == "\r\n" ? "Z:" : "") + alone / "own.zone";
   transcript[1] = " + Skipped 1 hosts entries (loopback): line 2";
-  transcript.erase(transcript.begin() + 2);
+  transcript[2] = " + Records of " + own + " included in rfc1918.nam";
   EXPECT_EQ(r.out, JoinLines(transcript));
   EXPECT_EQ(ReadFile(alone / "r10.rev"),
             file({"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w, "2.2.1.10.in-addr.arpa. IN PTR db.lan.internal."}));
-  EXPECT_EQ(ReadFile(alone / "rfc1918.nam"), file({"fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2"}));
+  EXPECT_EQ(ReadFile(alone / "rfc1918.nam"),
+            file({"fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2", "$INCLUDE " + own}));
 }
 
 TEST(Process, RerunReplacesFilesAndIsByteIdentical) {

@@ -166,6 +166,12 @@ std::optional<std::string> ReadHosts(std::string_view value, std::int64_t, ZoneO
   return std::nullopt;
 }
 
+std::optional<std::string> ReadRecords(std::string_view value, std::int64_t, ZoneOptions& options) {
+  if (value.empty()) return "Error: --records needs a file name";
+  options.recordsFiles.emplace_back(value);
+  return std::nullopt;
+}
+
 // One line of an option's help: the form of its value and what it does;
 // a line without a form goes on with the one before.
 struct HelpLine {
@@ -189,6 +195,9 @@ constexpr Option kOptions[] = {
     {"--hosts", ReadHosts, true,
      {{"FILE", "real hosts' names from FILE (as /etc/hosts), and detail"},
       {"", "for them only without a switch or --detail; repeatable"}}},
+    {"--records", ReadRecords, true,
+     {{"FILE", "records of your own (zone-file syntax), which rfc1918.nam"},
+      {"", "includes from FILE at each load; repeatable"}}},
 };
 constexpr std::size_t kHelpColumn = 22;
 
@@ -331,6 +340,7 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   detail.insert(detail.end(), inputs.Switched.begin(), inputs.Switched.end());
   inputs.Detail = MergeRanges(std::move(detail));
   decision.hostsFiles = std::move(options.options.hostsFiles);
+  decision.recordsFiles = std::move(options.options.recordsFiles);
   return decision;
 }
 

@@ -33,8 +33,9 @@ struct ZoneOptions {
   std::uint32_t serial = 1;
   std::int64_t ttl = -1;                // -1: no $TTL line
   std::vector<AddressRange> detail;     // as given
-  std::vector<std::string> hostsFiles;  // in the order given
-  std::vector<std::string> lines;       // console lines that say what was asked
+  std::vector<std::string> hostsFiles;    // in the order given
+  std::vector<std::string> recordsFiles;  // likewise
+  std::vector<std::string> lines;         // console lines that say what was asked
 };
 
 // Takes the --name VALUE and --name=VALUE words out of the command line,
@@ -55,7 +56,8 @@ struct CommandDecision {
   std::optional<std::string> error;  // the error line of a rejection
   std::string detailClasses;       // "ABC", or the switch's letter
   std::vector<std::string> hostsFiles;
-  ZoneInputs inputs;               // all but the hosts, which are read later
+  std::vector<std::string> recordsFiles;  // as given
+  ZoneInputs inputs;               // all but the files, which are read later
   int exitStatus = 0;
 };
 CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t runStart = 0);

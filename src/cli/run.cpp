@@ -13,6 +13,7 @@
 #include "zones/forward_zone.h"
 #include "zones/hosts.h"
 #include "zones/shared_state.h"
+#include "zones/zone_file.h"
 #include "zones/zone_plan.h"
 #include "zones/zone_table.h"
 
@@ -66,6 +67,26 @@ int RunSequence(const platform::CommandLine& commandLine) {
     }
     inputs.Hosts = std::move(hosts.table);
     for (const SkippedEntries& skipped : inputs.Hosts.skipped) PrintLine(SkipLine(skipped, files.size() > 1));
+  }
+  for (const std::string& name : decision.recordsFiles) {
+    // There when the run starts; the servers read it at each load.
+    std::string text;
+    if (platform::ErrorCode e = platform::ReadWholeFile(name, text)) {
+      PrintErrorLine("Error: could not read " + Shown(name) + ": " + ErrorText(e));
+      return 1;
+    }
+    const std::string path = platform::AbsolutePath(name);
+    if (path.empty()) {
+      PrintErrorLine("Error: --records: could not tell the absolute path of " + Shown(name));
+      return 1;
+    }
+    if (std::optional<std::string> problem = IncludePathProblem(path)) {
+      PrintErrorLine("Error: --records: " + Shown(path) + " cannot stand in a zone file: it holds " + *problem +
+                     "; name a link to it from a path without one");
+      return 1;
+    }
+    PrintLine(" + Records of " + path + " included in rfc1918.nam");
+    inputs.Records.push_back(path);
   }
   const RunPlan plan = PlanRun(inputs);
   plannedFiles = plan.FileNames.size();

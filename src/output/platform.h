@@ -54,6 +54,9 @@ ErrorCode SyncFolder();
 
 // The whole of a file that the user names as input.
 ErrorCode ReadWholeFile(const std::string& name, std::string& text);
+// A name as an absolute path, a relative one taken from the current folder,
+// with "/" between its parts; empty when it cannot be told.
+std::string AbsolutePath(const std::string& name);
 
 // The command text after the program name and its words, as the platform
 // gives them.

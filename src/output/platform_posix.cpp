@@ -222,6 +222,17 @@ ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
   return e;
 }
 
+std::string AbsolutePath(const std::string& name) {
+  if (!name.empty() && name[0] == '/') return name;
+  char* here = ::getcwd(nullptr, 0);
+  if (here == nullptr) return "";
+  std::string path = here;
+  std::free(here);
+  std::string_view rest = name;
+  while (rest.substr(0, 2) == "./") rest.remove_prefix(2);
+  return path + (path.back() == '/' ? "" : "/") + std::string(rest);
+}
+
 CommandLine CommandLineOf(int argc, char** argv) {
   return JoinedArguments(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
 }

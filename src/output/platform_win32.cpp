@@ -229,6 +229,15 @@ ErrorCode ReadWholeFile(const std::string& name, std::string& text) {
   return e;
 }
 
+std::string AbsolutePath(const std::string& name) {
+  // A backslash is an escape in a zone file; Windows takes "/" as well.
+  char path[32768];
+  DWORD n = GetFullPathNameA(name.c_str(), sizeof path, path, nullptr);
+  if (n == 0 || n >= sizeof path) return "";
+  std::replace(path, path + n, '\\', '/');
+  return std::string(path, n);
+}
+
 CommandLine CommandLineOf(int, char**) { return WindowsCommandWords(WindowsCommandTail(GetCommandLineA())); }
 
 ErrorCode WriteStandardOutput(std::string_view bytes) {

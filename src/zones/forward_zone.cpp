@@ -27,5 +27,7 @@ void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs) {
     line.append(address, AppendDottedQuad(address, h.address));
     WriteFileLine(forwardZone, line);
   }
+  // The administrator's own records, read by the server at each load.
+  for (const std::string& path : inputs.Records) WriteFileLine(forwardZone, "$INCLUDE " + path);
   CloseOutputFile(forwardZone);
 }

@@ -61,25 +61,24 @@ bool InDomain(std::string_view name, std::string_view domain) {
 }
 
 // Why a name may not stand in an entry for `address` (nothing for IPv6),
-// or nothing. `name` is fully qualified and lower case.
+// or nothing. `name` is fully qualified and lower case; `wildcard` is the
+// wildcard's target.
 std::optional<std::string> RefusedName(std::string_view name, std::string_view given, std::string_view domain,
-                                       std::optional<Ipv4Value> address) {
-  const std::string shown = Shown(given);
+                                       std::string_view wildcard, std::optional<Ipv4Value> address) {
   if (name.size() > 254)
-    return "too long: " + shown + " makes a name of " + std::to_string(name.size()) +
+    return "too long: " + Shown(given) + " makes a name of " + std::to_string(name.size()) +
            " characters with its final dot, and a name has at most 254";
   const std::string_view last = name.substr(name.find_last_of('.', name.size() - 2) + 1);
   if (std::all_of(last.begin(), last.end() - 1, [](char c) { return c >= '0' && c <= '9'; }))
-    return "not a host name: " + shown + " (its last label is a number; two entries on one line?)";
+    return "not a host name: " + Shown(given) + " (its last label is a number; two entries on one line?)";
   // Written without the domain it is still read as the target where a
   // search list adds the domain.
-  if (name == WildcardTarget(domain) || name == WildcardLabel)
-    return shown + " is the wildcard's name, which every unnamed private address answers";
+  if (name == wildcard || name == WildcardLabel)
+    return Shown(given) + " is the wildcard's name, which every unnamed private address answers";
   if (InDomain(name, domain) && name.size() > domain.size()) {
-    const std::string_view label = name.substr(0, name.size() - domain.size() - 1);
-    const std::optional<Ipv4Value> generic = GenericLabelAddress(label);
+    const std::optional<Ipv4Value> generic = GenericLabelAddress(name.substr(0, name.size() - domain.size() - 1));
     if (generic && PrivateBlockOf(*generic) != nullptr && generic != address)
-      return shown + " is the generic name of " + FormatDottedQuad(*generic) + ", not of this address";
+      return Shown(given) + " is the generic name of " + FormatDottedQuad(*generic) + ", not of this address";
   }
   return std::nullopt;
 }
@@ -118,6 +117,7 @@ std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
 HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain) {
   HostsParse parse;
   HostTable& table = parse.table;
+  const std::string wildcard = WildcardTarget(domain);
   std::string name;
   std::vector<HostName> entryNames;
   for (const HostsFile& file : files) {
@@ -133,7 +133,8 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
     for (std::size_t at = 0; at < text.size();) {
       ++lineNumber;
       // A line ends at LF, CR LF or a lone CR.
-      const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+      std::size_t end = at;
+      while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
       std::string_view line = text.substr(at, end - at);
       at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
       line = line.substr(0, line.find('#'));
@@ -163,7 +164,7 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
         name += '.';
         if (!HasHostNameLabels(name)) return fail("not a host name: " + Shown(given));
         if (relative) name.append(domain);
-        if (std::optional<std::string> refused = RefusedName(name, given, domain, address)) return fail(*refused);
+        if (std::optional<std::string> refused = RefusedName(name, given, domain, wildcard, address)) return fail(*refused);
         if (skip) continue;
         // The same name twice in one entry is one.
         if (std::any_of(entryNames.begin(), entryNames.end(), [&](const HostName& e) { return table.NameOf(e) == name; }))

@@ -10,12 +10,12 @@ std::string GenericName(Ipv4Value address, std::string_view domain) {
 }
 
 std::optional<Ipv4Value> GenericLabelAddress(std::string_view label) {
-  std::string dotted(label);
-  for (char& c : dotted) {
-    if (c == '.') return std::nullopt;
-    if (c == '-') c = '.';
-  }
-  return ParseStrictDottedQuad(dotted);
+  // Most names are no address at all: only digits and three "-" may be.
+  if (label.size() < 7 || label.size() > 15 || label.find_first_not_of("0123456789-") != std::string_view::npos)
+    return std::nullopt;
+  char dotted[15];
+  for (std::size_t i = 0; i < label.size(); ++i) dotted[i] = label[i] == '-' ? '.' : label[i];
+  return ParseStrictDottedQuad(std::string_view(dotted, label.size()));
 }
 
 void LowerCase(std::string& text) {

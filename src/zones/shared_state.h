@@ -29,4 +29,7 @@ struct ZoneInputs {
   // The blocks detailed whole by a switch (or by none): each says so.
   std::vector<AddressRange> Switched;
   HostTable Hosts;
+  // Files of the administrator's own records, by absolute path, which the
+  // forward zone includes.
+  std::vector<std::string> Records;
 };

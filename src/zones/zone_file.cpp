@@ -23,6 +23,18 @@ void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs) {
   WriteFileLine(file, header);
 }
 
+std::optional<std::string> IncludePathProblem(std::string_view path) {
+  for (unsigned char c : path) {
+    if (c == ' ' || c == '\t') return "a blank";
+    if (c == ';') return "a \";\", which opens a comment";
+    if (c == '"') return "a double quote";
+    if (c == '(' || c == ')') return "a parenthesis";
+    if (c == '\\') return "a backslash, an escape in a zone file";
+    if (c < 33 || c > 126) return "a byte outside printable ASCII";
+  }
+  return std::nullopt;
+}
+
 namespace {
 
 // The absolute name of a node of the reverse tree: its octets from the
@@ -31,6 +43,12 @@ std::string ReverseName(std::uint32_t address, int octets) {
   std::string name;
   for (int i = octets - 1; i >= 0; --i) name += std::to_string(address >> (24 - 8 * i) & 0xFF) + ".";
   return name + "in-addr.arpa.";
+}
+
+// The generic lines of a stretch, kept out of line: the per-address loop
+// keeps its registers to itself.
+[[gnu::noinline]] void WriteGenericLines(OutputFile& file, PtrLines& lines, Ipv4Value first, Ipv4Value last) {
+  WriteLineBlocks(file, lines, first, last, UpdateProgressTitle);
 }
 
 }  // namespace
@@ -93,7 +111,7 @@ void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
         while (named != namedEnd && u(named->address) < a) ++named;
         const std::uint32_t stop = named != namedEnd && u(named->address) <= to ? u(named->address) : to + 1;
         if (stop > a)
-          WriteLineBlocks(file, lines, static_cast<Ipv4Value>(a), static_cast<Ipv4Value>(stop - 1), UpdateProgressTitle);
+          WriteGenericLines(file, lines, static_cast<Ipv4Value>(a), static_cast<Ipv4Value>(stop - 1));
         if (stop <= to) {
           UpdateProgressTitle(static_cast<Ipv4Value>(stop));
           char owner[AppendedQuadSpace];

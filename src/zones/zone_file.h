@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,10 @@ class PtrLines {
 };
 
 void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs);
+
+// Why a path cannot follow $INCLUDE in a zone file as it is (unquoted: two
+// servers refuse a quoted one), or nothing.
+std::optional<std::string> IncludePathProblem(std::string_view path);
 
 // A reverse zone as planned: the generic ranges and the named addresses.
 // Every address not written answers with the wildcard's name: a wildcard

@@ -502,9 +502,41 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   if [[ $server == bind ]]; then
     expect "BIND's forward zone" "$zones/rfc1918.nam" "$(grep -o '"[^"]*rfc1918.nam"' "$zones/zonquist-named.conf" | tr -d '"')"
   fi
+
+  # Records of one's own beside a generic name and a hosts name (one that
+  # gives ns no address: BIND takes forward.zone, an include in an
+  # include); then the file edited, and the README's steps alone bring the
+  # new record.
+  SERIAL=5
+  printf '10.1.2.5 build\n' >"$work/few-hosts"
+  printf '%s\n' '@ IN MX 10 mail' 'mail IN A 10.1.2.25' '_ldap._tcp IN SRV 0 100 389 build' 'wiki IN CNAME build' \
+    '@ IN TXT "v=spf1 mx -all"' >"$zones/own.zone"
+  (cd "$zones" && "$zonquist" /C other.example. --hosts "$work/few-hosts" --serial 5 --records own.zone >/dev/null)
+  reload
+  await 240 "10 mail.other.example." other.example. MX || return 1
+  echo "f: records of one's own"
+  expect "SRV of _ldap._tcp" "0 100 389 build.other.example." "$(ask _ldap._tcp.other.example. SRV)"
+  expect "CNAME of wiki" build.other.example. "$(ask wiki.other.example. CNAME)"
+  expect "TXT of the domain" '"v=spf1 mx -all"' "$(ask other.example. TXT)"
+  expect "A of a hosts name" 10.1.2.5 "$(ask build.other.example. A)"
+  expect "A of a generic name" 192.168.4.4 "$(ask 192-168-4-4.other.example. A)"
+  if [[ $server == bind ]]; then
+    expect "BIND's forward zone" "$zones/forward.zone" "$(grep -o '"[^"]*/forward.zone"' "$zones/zonquist-named.conf" | tr -d '"')"
+  fi
+  printf '%s\n' 'new IN TXT "edited"' >>"$zones/own.zone"
+  records_reload
+  await 120 '"edited"' new.other.example. TXT || return 1
+  echo "g: an edited records file, after the README's steps"
   stop_server
   trap - EXIT
   SERIAL=1
+}
+
+# After an edit of a records file: the README's steps for it, then the
+# reload.
+records_reload() {
+  (cd "$zones" && eval "$(readme_block "$readme" records edited)")
+  reload
 }
 
 # The arguments of a run for a real network: a /25 of 10/8 and a /20 of
