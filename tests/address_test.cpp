@@ -11,6 +11,12 @@
 
 namespace {
 
+// The text an append form writes for an address.
+std::string Form(char* (*append)(char*, Ipv4Value), Ipv4Value v) {
+  char buffer[AppendedQuadSpace];
+  return std::string(buffer, append(buffer, v));
+}
+
 TEST(AddressForms, EdgeTable) {
   struct Case {
     const char* text;
@@ -27,8 +33,8 @@ TEST(AddressForms, EdgeTable) {
   for (const Case& c : cases) {
     Ipv4Value v = Q(c.text);
     EXPECT_EQ(FormatDottedQuad(v), c.dotted);
-    EXPECT_EQ(FormatReverseQuad(v), c.reverse);
-    EXPECT_EQ(FormatHostLabel(v), c.label);
+    EXPECT_EQ(Form(AppendReverseQuad, v), c.reverse);
+    EXPECT_EQ(Form(AppendHostLabel, v), c.label);
   }
 }
 
@@ -46,8 +52,8 @@ TEST(AddressForms, EveryOctetInEveryPosition) {
           return std::to_string(o[a]) + sep + std::to_string(o[b]) + sep + std::to_string(o[c]) + sep + std::to_string(o[d]);
         };
         ASSERT_EQ(FormatDottedQuad(v), joined(0, 1, 2, 3, "."));
-        ASSERT_EQ(FormatReverseQuad(v), joined(3, 2, 1, 0, "."));
-        ASSERT_EQ(FormatHostLabel(v), joined(0, 1, 2, 3, "-"));
+        ASSERT_EQ(Form(AppendReverseQuad, v), joined(3, 2, 1, 0, "."));
+        ASSERT_EQ(Form(AppendHostLabel, v), joined(0, 1, 2, 3, "-"));
       }
     }
   }

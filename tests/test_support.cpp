@@ -314,6 +314,15 @@ std::vector<std::string> HelpTranscript() {
   };
 }
 
+std::string OctetsText(Ipv4Value v, char separator, bool backwards) {
+  std::string text;
+  for (int i = 0; i < 4; ++i) {
+    const int shift = backwards ? 8 * i : 24 - 8 * i;
+    text += (i ? std::string(1, separator) : "") + std::to_string(static_cast<std::uint32_t>(v) >> shift & 0xFF);
+  }
+  return text;
+}
+
 Ipv4Value Q(std::string_view dotted) {
   std::optional<Ipv4Value> v = ParseStrictDottedQuad(dotted);
   if (!v) ADD_FAILURE() << "not an address: " << dotted;

@@ -159,5 +159,8 @@ std::string NotDoneLine(std::size_t notWritten);
 
 // The banner and the help, as a run prints them.
 std::vector<std::string> HelpTranscript();
+// An address's octets in order ("a.b.c.d", or "a-b-c-d" with '-') or
+// backwards ("d.c.b.a"), spelled out here for the tests' expectations.
+std::string OctetsText(Ipv4Value v, char separator, bool backwards = false);
 // An address from its dotted text; fails the test on any other text.
 Ipv4Value Q(std::string_view dotted);

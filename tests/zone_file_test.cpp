@@ -99,7 +99,7 @@ TEST_F(ZoneFiles, ReverseZones) {
       const Ipv4Value a = Quad(o[0], o[1], o[2], o[3]);
       const auto name = named.find(a);
       ASSERT_EQ(line.substr(line.find(" IN PTR ") + 8),
-                name != named.end() ? name->second : FormatHostLabel(a) + ".lan.internal.");
+                name != named.end() ? name->second : OctetsText(a, '-') + ".lan.internal.");
     }
     EXPECT_EQ(wildcards, c.wildcards);
     EXPECT_EQ(ptr, c.ptr);
@@ -279,9 +279,9 @@ TEST(LineBlocks, EqualLinesBuiltOneByOne) {
       std::string ptr, bare, qualified;
       std::vector<Ipv4Value> walked;
       ForEachAddress(first, last, [&](Ipv4Value a) {
-        ptr += FormatReverseQuad(a) + ".in-addr.arpa. IN PTR " + FormatHostLabel(a) + "." + domain + eol;
-        bare += FormatHostLabel(a) + " IN A " + FormatDottedQuad(a) + eol;
-        qualified += FormatHostLabel(a) + "." + domain + " IN A " + FormatDottedQuad(a) + eol;
+        ptr += OctetsText(a, '.', true) + ".in-addr.arpa. IN PTR " + OctetsText(a, '-') + "." + domain + eol;
+        bare += OctetsText(a, '-') + " IN A " + OctetsText(a, '.') + eol;
+        qualified += OctetsText(a, '-') + "." + domain + " IN A " + OctetsText(a, '.') + eol;
         walked.push_back(a);
       });
       auto write = [&](auto form, const std::string& expected) {

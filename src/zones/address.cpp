@@ -3,17 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace {
-template <char* (*Append)(char*, Ipv4Value)>
-std::string Form(Ipv4Value v) {
+std::string FormatDottedQuad(Ipv4Value v) {
   char buffer[AppendedQuadSpace];
-  return std::string(buffer, Append(buffer, v));
+  return std::string(buffer, AppendDottedQuad(buffer, v));
 }
-}  // namespace
-
-std::string FormatDottedQuad(Ipv4Value v) { return Form<AppendDottedQuad>(v); }
-std::string FormatReverseQuad(Ipv4Value v) { return Form<AppendReverseQuad>(v); }
-std::string FormatHostLabel(Ipv4Value v) { return Form<AppendHostLabel>(v); }
 
 std::optional<Ipv4Value> ParseStrictDottedQuad(std::string_view text) {
   std::uint32_t value = 0;

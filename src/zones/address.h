@@ -33,9 +33,7 @@ std::vector<AddressRange> MergeRanges(std::vector<AddressRange> ranges);
 // The parts of the ranges (in address order) that lie inside `within`.
 std::vector<AddressRange> RangesWithin(const std::vector<AddressRange>& ranges, AddressRange within);
 
-std::string FormatDottedQuad(Ipv4Value v);   // a.b.c.d
-std::string FormatReverseQuad(Ipv4Value v);  // d.c.b.a
-std::string FormatHostLabel(Ipv4Value v);    // a-b-c-d
+std::string FormatDottedQuad(Ipv4Value v);  // a.b.c.d
 
 inline constexpr unsigned Octet(Ipv4Value v, int index) { return (Unsigned(v) >> (24 - 8 * index)) & 0xFFu; }
 

@@ -5,10 +5,6 @@ std::string WildcardTarget(std::string_view domain) {
   return target.append(domain);
 }
 
-std::string GenericName(Ipv4Value address, std::string_view domain) {
-  return FormatHostLabel(address) + "." + std::string(domain);
-}
-
 std::optional<Ipv4Value> GenericLabelAddress(std::string_view label) {
   // Most names are no address at all: only digits and three "-" may be.
   if (label.size() < 7 || label.size() > 15 || label.find_first_not_of("0123456789-") != std::string_view::npos)

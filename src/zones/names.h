@@ -15,8 +15,7 @@ std::string WildcardTarget(std::string_view domain);
 
 // An address's generic name is its host label, a-b-c-d, in the private
 // domain. The line writers lay it down a /24 at a time: the stem "a-b-c-"
-// that the /24 shares, then the last octet.
-std::string GenericName(Ipv4Value address, std::string_view domain);
+// that the /24 shares, then the last octet, then the domain.
 inline char* AppendGenericStem(char* out, Ipv4Value address) {
   for (int i = 0; i < 3; ++i) {
     out = AppendOctet(out, Octet(address, i));
