@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -57,6 +58,35 @@ TEST(AddressForms, EveryOctetInEveryPosition) {
       }
     }
   }
+}
+
+// Every RFC 4291 spelling of an address is the one address, written back
+// in RFC 5952's form; anything else is no address.
+TEST(Ipv6, SpellingsAndCanonicalText) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"fd00::", "fd00::"},
+      {"FD00:0001:0002:0003:0000:0000:0000:0005", "fd00:1:2:3::5"},
+      {"fd00:1:2:3:0:0:0:5", "fd00:1:2:3::5"},
+      {"::1", "::1"},
+      {"::", "::"},
+      {"fe80::1%eth0", "fe80::1"},
+      {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},  // the first of two equal runs
+      {"2001:0:0:1:0:0:0:1", "2001:0:0:1::1"},        // the longest run
+      {"2001:db8:0:1:1:1:1:1", "2001:db8:0:1:1:1:1:1"},  // one zero group stays
+      {"::ffff:10.0.0.1", "::ffff:a00:1"},
+      {"1:2:3:4:5:6:1.2.3.4", "1:2:3:4:5:6:102:304"},
+      {"fdff:ffff:ffff:ffff:ffff:ffff:ffff:ffff", "fdff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"},
+      {"1::", "1::"},
+  };
+  for (const auto& [text, canonical] : cases) {
+    const std::optional<Ipv6Value> v = ParseIpv6(text);
+    ASSERT_TRUE(v) << text;
+    EXPECT_EQ(FormatIpv6(*v), canonical) << text;
+    EXPECT_EQ(ParseIpv6(canonical), v) << text;
+  }
+  for (const char* bad : {"", ":", ":::", "1::2::3", "1:2:3:4:5:6:7", "1:2:3:4:5:6:7:8:9", "12345::", "g::", ":1::",
+                          "1:", "1:2:3:4:5:6:7:1.2.3.4", "::1.2.3", "fe80::1%", "10.0.0.1"})
+    EXPECT_FALSE(ParseIpv6(bad)) << bad;
 }
 
 // The values of the blocks' edges, and the blocks and zones that the table

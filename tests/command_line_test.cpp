@@ -132,6 +132,11 @@ TEST(DecideCommand, EdgeTable) {
       {"--hosts h /B x.", Action::Generate, {kLineB}, "B", "x.", 1, -1, "172.16.0.0-172.31.255.255", {"h"}},
       {"--hosts= lan.internal.", Action::Reject, bad("--hosts needs a file name"), "", ""},
       {"--records= lan.internal.", Action::Reject, bad("--records needs a file name"), "", ""},
+      {"--ipv6 /C x.", Action::Generate, {kLineC, " + Including IPv6 unique local addresses (fd00::/8)"}, "C", "x."},
+      {"--ipv6=yes x.", Action::Reject, bad("--ipv6 takes no value"), "", ""},
+      {"--detail fd00::/64 x.", Action::Reject,
+       bad("--detail: \"fd00::/64\" is an IPv6 prefix: IPv6 addresses get no generic names (2^120 cannot be written); "
+           "name them in a hosts file and give --ipv6"), "", ""},
       {"--detail 10.1.2.3/16 lan.internal.", Action::Reject,
        bad("--detail: \"10.1.2.3/16\" does not begin its prefix (10.1.0.0/16)"), "", ""},
       {"lan.internal. --detail 8.8.8.0/24", Action::Reject,

@@ -1,5 +1,6 @@
 // The built binary, run in a temporary folder: console bytes, exit status
 // and the files it leaves.
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <string>
@@ -180,6 +181,15 @@ TEST(Process, DetailAndHostsRun) {
             file({"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w, "2.2.1.10.in-addr.arpa. IN PTR db.lan.internal."}));
   EXPECT_EQ(ReadFile(alone / "rfc1918.nam"),
             file({"fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2", "$INCLUDE " + own}));
+  // With --ipv6: a twenty-first file, its zone listed last, counted too.
+  TempDir six;
+  WriteFile(inputs / "dual", "10.1.2.2 db\nfd00::2 db\n");
+  ASSERT_EQ(mkdir((six / "rfd.rev").c_str(), 0755), 0);
+  r = RunZonquistIn(six.path(), {"--ipv6", "--hosts", inputs / "dual", "lan.internal."});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(SplitLines(r.out).back(), "Not done: 1 of 21 files not written.");
+  EXPECT_EQ(SplitLines(ReadFile(six / "BOOT.INC")).back(), "PRIMARY  d.f.ip6.arpa.          rfd.rev");
+  EXPECT_EQ(SplitLines(ReadFile(six / "rfc1918.nam")).back(), "db.lan.internal. IN AAAA fd00::2");
 }
 
 TEST(Process, RerunReplacesFilesAndIsByteIdentical) {

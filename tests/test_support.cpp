@@ -311,6 +311,8 @@ std::vector<std::string> HelpTranscript() {
       "                      for them only without a switch or --detail; repeatable",
       "  --records FILE      records of your own (zone-file syntax), which rfc1918.nam",
       "                      includes from FILE at each load; repeatable",
+      "  --ipv6              IPv6 too: rfd.rev for fd00::/8, and AAAA records for the",
+      "                      hosts files' IPv6 names (no value)",
   };
 }
 

@@ -108,19 +108,25 @@ std::vector<std::string> LinesEndingIn(const std::string& bytes, const std::stri
 
 // Each build ends its lines its own way; the lines are the same.
 TEST_F(WindowsBuild, SameLinesAsTheLinuxBuild) {
-  TempDir linux, windows;
-  RunOptions native;
-  native.nativeBuild = true;
-  RunResult l = RunZonquistIn(linux.path(), {"/C", "lan.internal."}, native);
-  RunResult w = RunZonquistIn(windows.path(), {"/C", "lan.internal."});
-  EXPECT_EQ(l.status, 0);
-  EXPECT_EQ(w.status, 0);
-  EXPECT_EQ(LinesEndingIn(w.out, "\r\n"), LinesEndingIn(l.out, "\n"));  // standard output as a file
-  EXPECT_EQ(w.err, "");
-  ASSERT_EQ(ListDirectory(windows.path()), ListDirectory(linux.path()));
-  for (const std::string& name : ListDirectory(linux.path())) {
-    SCOPED_TRACE(name);
-    EXPECT_TRUE(LinesEndingIn(ReadFile(windows / name), "\r\n") == LinesEndingIn(ReadFile(linux / name), "\n"));
+  TempDir inputs;
+  WriteFile(inputs / "hosts", "10.1.2.5 build\r\nfd00:1:2:3::5 build\r\nFD12::0001 v6only\r\n2001:db8::7 www\r\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"/C", "lan.internal."}, {"--ipv6", "--hosts", inputs / "hosts", "lan.internal."}}) {
+    SCOPED_TRACE(args[0]);
+    TempDir linux, windows;
+    RunOptions native;
+    native.nativeBuild = true;
+    RunResult l = RunZonquistIn(linux.path(), args, native);
+    RunResult w = RunZonquistIn(windows.path(), args);
+    EXPECT_EQ(l.status, 0);
+    EXPECT_EQ(w.status, 0);
+    EXPECT_EQ(LinesEndingIn(w.out, "\r\n"), LinesEndingIn(l.out, "\n"));  // standard output as a file
+    EXPECT_EQ(w.err, "");
+    ASSERT_EQ(ListDirectory(windows.path()), ListDirectory(linux.path()));
+    for (const std::string& name : ListDirectory(linux.path())) {
+      SCOPED_TRACE(name);
+      EXPECT_TRUE(LinesEndingIn(ReadFile(windows / name), "\r\n") == LinesEndingIn(ReadFile(linux / name), "\n"));
+    }
   }
 }
 

@@ -106,6 +106,32 @@ TEST_F(ZoneFiles, ReverseZones) {
   }
 }
 
+// The IPv6 zone: a wildcard at its top and under every nibble node on the
+// way to a named address, each once; owners written whole, in nibble order.
+TEST_F(ZoneFiles, UniqueLocalZone) {
+  for (const char* a : {"fd00:1:2:3::5", "fd00:1:2:3::6", "fd00:9::1"}) {
+    inputs.Hosts.names6.push_back({*ParseIpv6(a), static_cast<std::uint32_t>(inputs.Hosts.text.size()), 16});
+    inputs.Hosts.text += "h" + std::string(a).substr(std::string(a).size() - 1) + ".lan.internal.";
+  }
+  testing::internal::CaptureStdout();
+  WriteReverseZone(PlanZone(UniqueLocalZone, {}, inputs.Hosts), inputs);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating rfd.rev\n"));
+  std::vector<std::string> lines = SplitLines(ReadFile("rfd.rev")), wildcards, named;
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[3], "* IN PTR private.ip-address.lan.internal.");
+  for (std::size_t i = 4; i < lines.size(); ++i) (lines[i][0] == '*' ? wildcards : named).push_back(lines[i]);
+  const std::string w = ".d.f.ip6.arpa. IN PTR private.ip-address.lan.internal.";
+  // 29 on the way to the first, none more for its neighbour, 24 below fd00:0.
+  ASSERT_EQ(wildcards.size(), 29u + 24u);
+  EXPECT_EQ(wildcards[0], "*.0" + w);
+  EXPECT_EQ(wildcards[28], "*.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.3.0.0.0.2.0.0.0.1.0.0.0.0.0" + w);
+  EXPECT_EQ(wildcards[29], "*.9.0.0.0.0.0" + w);
+  EXPECT_EQ(named, (std::vector<std::string>{
+                       "5.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.3.0.0.0.2.0.0.0.1.0.0.0.0.0.d.f.ip6.arpa. IN PTR h5.lan.internal.",
+                       "6.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.3.0.0.0.2.0.0.0.1.0.0.0.0.0.d.f.ip6.arpa. IN PTR h6.lan.internal.",
+                       "1.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.9.0.0.0.0.0.d.f.ip6.arpa. IN PTR h1.lan.internal."}));
+}
+
 // The serial in every SOA, and $TTL right after the first line.
 TEST_F(ZoneFiles, HeaderOptions) {
   const struct {
@@ -142,6 +168,7 @@ TEST(ParseHosts, GoodAndBad) {
     std::vector<HostsFile> files;
     std::vector<std::string> names, forward, skipped;  // or the error, alone in names
     std::string domain = "lan.internal.";
+    bool ipv6 = false;
   };
   auto one = [](std::string text) { return std::vector<HostsFile>{{"hosts", std::move(text)}}; };
   std::string loopbacks;
@@ -154,7 +181,8 @@ TEST(ParseHosts, GoodAndBad) {
        {"10.1.2.5 build.lan.internal.", "172.20.3.4 printer.other.org.", "192.168.1.20 fs.lan.internal."},
        {"fs.lan.internal. 192.168.1.20", "fileserver.lan.internal. 192.168.1.20", "build.lan.internal. 10.1.2.5",
         "alias.lan.internal. 10.1.2.5"},
-       {" + Skipped 5 hosts entries (loopback, outside the blocks with no name in the domain, IPv6): lines 3, 4, 5, 6, 12"}},
+       {" + Skipped 5 hosts entries (loopback, outside the blocks with no name in the domain, IPv6, which --ipv6 "
+        "writes): lines 3, 4, 5, 6, 12"}},
       // Old Mac line ends, Windows ones and a byte-order mark; upper case.
       {one("\xEF\xBB\xBF" "10.0.0.5 a\r10.0.0.6 B\r\n10.0.0.7 c.LAN.Internal. Host.Other.ORG\r"),
        {"10.0.0.5 a.lan.internal.", "10.0.0.6 b.lan.internal.", "10.0.0.7 c.lan.internal."},
@@ -173,7 +201,7 @@ TEST(ParseHosts, GoodAndBad) {
       {{{"a", "10.0.0.5 first\n127.0.0.1 x\n"}, {"b", "10.0.0.5 second\n10.0.0.6 other\n::1 y\n"}},
        {"10.0.0.5 first.lan.internal.", "10.0.0.6 other.lan.internal."},
        {"first.lan.internal. 10.0.0.5", "second.lan.internal. 10.0.0.5", "other.lan.internal. 10.0.0.6"},
-       {" + Skipped 1 hosts entries of a (loopback): line 2", " + Skipped 1 hosts entries of b (IPv6): line 3"}},
+       {" + Skipped 1 hosts entries of a (loopback): line 2", " + Skipped 1 hosts entries of b (IPv6, which --ipv6 writes): line 3"}},
       // The longest name the domain leaves room for, and one more.
       {one("10.0.0.1 " + std::string(18, 'h') + "\n"), {"10.0.0.1 " + std::string(18, 'h') + "." + domain235},
        {std::string(18, 'h') + "." + domain235 + " 10.0.0.1"}, {}, domain235},
@@ -197,15 +225,26 @@ TEST(ParseHosts, GoodAndBad) {
        error("1: private.ip-address is the wildcard's name, which every unnamed private address answers"), {}, {}},
       {one("8.8.8.8 Private.IP-Address.lan.internal.\n"),
        error("1: Private.IP-Address.lan.internal. is the wildcard's name, which every unnamed private address answers"), {}, {}},
+      // IPv6: a unique local address names a host, every spelling the one
+      // address; any IPv6 name in the domain gets its AAAA record.
+      {one("fd00:1:2:3::5 ula\nFD00:0001:0002:0003:0000:0000:0000:0005 again ula\n2001:db8::7 www\n::1 lo\n"
+           "fe80::1%eth0 ll\nff02::1 all\n::ffff:10.0.0.1 mapped\n::2 x.other.org\nfd12::1 v6.other.org\n"),
+       {"fd00:1:2:3::5 ula.lan.internal.", "fd12::1 v6.other.org."},
+       {"ula.lan.internal. fd00:1:2:3::5", "again.lan.internal. fd00:1:2:3::5", "www.lan.internal. 2001:db8::7"},
+       {" + Skipped 5 hosts entries (loopback, link-local, multicast or reserved, IPv4-mapped, outside the blocks with "
+        "no name in the domain): lines 4, 5, 6, 7, 8"},
+       "lan.internal.", true},
       {one("192.168.1.20 fs 192.168.1.21 printer\n"),
        error("1: not a host name: 192.168.1.21 (its last label is a number; two entries on one line?)"), {}, {}},
   };
   for (const Case& c : cases) {
-    HostsParse p = ParseHosts(c.files, c.domain);
+    HostsParse p = ParseHosts(c.files, c.domain, c.ipv6);
     std::vector<std::string> names, forward, skipped;
     if (p.error) names.push_back(*p.error);
     for (const HostName& h : p.table.names) names.push_back(FormatDottedQuad(h.address) + " " + std::string(p.table.NameOf(h)));
+    for (const HostName6& h : p.table.names6) names.push_back(FormatIpv6(h.address) + " " + std::string(p.table.NameOf(h)));
     for (const HostName& h : p.table.forward) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatDottedQuad(h.address));
+    for (const HostName6& h : p.table.forward6) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatIpv6(h.address));
     for (const SkippedEntries& s : p.table.skipped) skipped.push_back(SkipLine(s, c.files.size() > 1));
     EXPECT_EQ(names, c.names) << c.files[0].text.substr(0, 40);
     EXPECT_EQ(forward, c.forward) << c.files[0].text.substr(0, 40);

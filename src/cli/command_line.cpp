@@ -153,6 +153,10 @@ std::optional<std::string> ReadTtl(std::string_view value, std::int64_t, ZoneOpt
 }
 
 std::optional<std::string> ReadDetail(std::string_view value, std::int64_t, ZoneOptions& options) {
+  if (value.find(':') != std::string_view::npos)
+    return "Error: --detail: \"" + Shown(value) +
+           "\" is an IPv6 prefix: IPv6 addresses get no generic names (2^120 cannot be written); name them in a "
+           "hosts file and give --ipv6";
   PrefixParse prefix = ParsePrivatePrefix(value);
   if (!prefix.range) return "Error: --detail: \"" + Shown(value) + "\" " + prefix.reason;
   options.detail.push_back(*prefix.range);
@@ -172,6 +176,12 @@ std::optional<std::string> ReadRecords(std::string_view value, std::int64_t, Zon
   return std::nullopt;
 }
 
+std::optional<std::string> ReadIpv6(std::string_view, std::int64_t, ZoneOptions& options) {
+  options.ipv6 = true;
+  options.lines.push_back(" + Including IPv6 unique local addresses (fd00::/8)");
+  return std::nullopt;
+}
+
 // One line of an option's help: the form of its value and what it does;
 // a line without a form goes on with the one before.
 struct HelpLine {
@@ -184,6 +194,7 @@ struct Option {
   OptionReader read;
   bool repeatable;
   HelpLine help[2];
+  bool takesValue = true;
 };
 constexpr Option kOptions[] = {
     {"--serial", ReadSerial, false,
@@ -198,6 +209,9 @@ constexpr Option kOptions[] = {
     {"--records", ReadRecords, true,
      {{"FILE", "records of your own (zone-file syntax), which rfc1918.nam"},
       {"", "includes from FILE at each load; repeatable"}}},
+    {"--ipv6", ReadIpv6, false,
+     {{"", "IPv6 too: rfd.rev for fd00::/8, and AAAA records for the"}, {"", "hosts files' IPv6 names (no value)"}},
+     false},
 };
 constexpr std::size_t kHelpColumn = 22;
 
@@ -216,7 +230,11 @@ std::vector<std::string> UsageText() {
   for (const Option& o : kOptions) {
     for (const HelpLine& h : o.help) {
       if (h.text.empty()) continue;
-      std::string line = h.form.empty() ? "" : "  " + std::string(o.name) + " " + std::string(h.form);
+      // A line without a form goes on with the one before, but for the
+      // first of an option without a value.
+      std::string line;
+      if (!h.form.empty() || (&h == o.help && !o.takesValue)) line.append("  ").append(o.name);
+      if (!h.form.empty()) line.append(" ").append(h.form);
       line.resize(std::max(line.size() + 2, kHelpColumn), ' ');
       lines.push_back(line + std::string(h.text));
     }
@@ -248,7 +266,12 @@ OptionScan TakeOptions(const platform::CommandLine& line, std::int64_t runStart)
     }
     std::size_t last = w;
     std::string value;
-    if (equals != std::string::npos) {
+    if (!option->takesValue) {
+      if (equals != std::string::npos) {
+        fail("Error: " + name + " takes no value");
+        continue;
+      }
+    } else if (equals != std::string::npos) {
       value = word.substr(equals + 1);
     } else if (w + 1 < words.size()) {
       value = words[++last].value;
@@ -341,6 +364,7 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   inputs.Detail = MergeRanges(std::move(detail));
   decision.hostsFiles = std::move(options.options.hostsFiles);
   decision.recordsFiles = std::move(options.options.recordsFiles);
+  inputs.Ipv6 = options.options.ipv6;
   return decision;
 }
 

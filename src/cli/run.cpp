@@ -60,7 +60,7 @@ int RunSequence(const platform::CommandLine& commandLine) {
         return 1;
       }
     }
-    HostsParse hosts = ParseHosts(files, inputs.PrivateDomain);
+    HostsParse hosts = ParseHosts(files, inputs.PrivateDomain, inputs.Ipv6);
     if (hosts.error) {
       PrintErrorLine(*hosts.error);
       return 1;

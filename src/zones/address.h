@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -105,3 +106,18 @@ inline void ForEachAddress(Ipv4Value first, Ipv4Value last, Handle&& handle) {
     if (a == last) return;
   }
 }
+
+// An IPv6 address, its 16 bytes in network order; compared as a number.
+struct Ipv6Value {
+  std::array<std::uint8_t, 16> bytes{};
+  auto operator<=>(const Ipv6Value&) const = default;
+  unsigned Nibble(int index) const { return index % 2 ? bytes[index / 2] & 0xFu : bytes[index / 2] >> 4; }
+};
+
+// Every RFC 4291 text form (upper or lower case, leading zeros in a group,
+// "::" anywhere, a dotted IPv4 tail), with an optional zone ("fe80::1%eth0",
+// which is dropped); nothing when the text is anything else.
+std::optional<Ipv6Value> ParseIpv6(std::string_view text);
+// RFC 5952's text: lower case, no leading zeros, the longest run of two or
+// more zero groups (the first of equal ones) as "::".
+std::string FormatIpv6(const Ipv6Value& v);

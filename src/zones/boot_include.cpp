@@ -19,5 +19,6 @@ void WriteBootInclude(const ZoneInputs& inputs) {
   WriteFileLine(file, "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
   WriteFileLine(file, "PRIMARY  " + inputs.PrivateDomain + " " + std::string(ForwardZone.FileName));
   for (const ZoneEntry& zone : ReverseZones) WriteFileLine(file, ReversePrimaryLine(zone));
+  if (inputs.Ipv6) WriteFileLine(file, ReversePrimaryLine(UniqueLocalZone));
   CloseOutputFile(file);
 }

@@ -18,6 +18,7 @@ void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs) {
   OutputFile forwardZone = OpenOutputFile(ForwardZone.FileName);
   WriteZoneHeader(forwardZone, inputs);
   for (const BlockSteps& steps : plan.Blocks) ProcessAddressBlock(steps, inputs, forwardZone);
+  if (plan.UniqueLocal) WriteReverseZone(*plan.UniqueLocal, inputs);
   // The hosts file's names in the private domain, beside the generic ones.
   std::string line;
   for (const HostName& h : inputs.Hosts.forward) {
@@ -25,6 +26,12 @@ void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs) {
     line.assign(inputs.Hosts.NameOf(h));
     line += " IN A ";
     line.append(address, AppendDottedQuad(address, h.address));
+    WriteFileLine(forwardZone, line);
+  }
+  for (const HostName6& h : inputs.Hosts.forward6) {
+    line.assign(inputs.Hosts.NameOf(h));
+    line += " IN AAAA ";
+    line += FormatIpv6(h.address);
     WriteFileLine(forwardZone, line);
   }
   // The administrator's own records, read by the server at each load.

@@ -9,42 +9,6 @@
 
 namespace {
 
-bool IsHexGroup(std::string_view g) {
-  if (g.empty() || g.size() > 4) return false;
-  return std::all_of(g.begin(), g.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-  });
-}
-
-// RFC 4291's text forms, with an optional zone ("fe80::1%eth0").
-bool IsIpv6(std::string_view text) {
-  if (const std::size_t zone = text.find('%'); zone != std::string_view::npos) {
-    if (zone + 1 == text.size()) return false;
-    text = text.substr(0, zone);
-  }
-  int groups = 0;
-  if (const std::size_t colon = text.rfind(':'); colon != std::string_view::npos && text.find('.') != std::string_view::npos) {
-    if (!ParseStrictDottedQuad(text.substr(colon + 1))) return false;
-    groups = 2;
-    text = text.substr(0, colon + 1);
-    if (text.size() >= 2 && text.substr(text.size() - 2) != "::") text.remove_suffix(1);
-  }
-  const std::size_t gap = text.find("::");
-  if (gap != std::string_view::npos && text.find("::", gap + 1) != std::string_view::npos) return false;
-  auto count = [&](std::string_view part) {
-    if (part.empty()) return true;
-    for (std::size_t at = 0;;) {
-      const std::size_t end = std::min(part.find(':', at), part.size());
-      if (!IsHexGroup(part.substr(at, end - at))) return false;
-      ++groups;
-      if (end == part.size()) return true;
-      at = end + 1;
-    }
-  };
-  if (gap == std::string_view::npos) return count(text) && groups == 8;
-  return count(text.substr(0, gap)) && count(text.substr(gap + 2)) && groups < 8;
-}
-
 // Entries that name no host on a network: what they are, or 0.
 unsigned SkipReasonOf(Ipv4Value address) {
   switch (Octet(address, 0)) {
@@ -53,6 +17,19 @@ unsigned SkipReasonOf(Ipv4Value address) {
     case 169: return Octet(address, 1) == 254 ? SkipLinkLocal : 0u;
     default: return Octet(address, 0) >= 224 ? SkipMulticast : 0u;
   }
+}
+
+// Likewise for IPv6: ::1, ::, fe80::/10, ff00::/8 and ::ffff:0:0/96.
+unsigned SkipReasonOf(const Ipv6Value& v) {
+  const auto& b = v.bytes;
+  if (b[0] == 0xFF) return SkipMulticast;
+  if (b[0] == 0xFE && (b[1] & 0xC0) == 0x80) return SkipLinkLocal;
+  if (std::all_of(b.begin(), b.begin() + 10, [](std::uint8_t x) { return x == 0; })) {
+    if (b[10] == 0xFF && b[11] == 0xFF) return SkipMapped;
+    if (std::all_of(b.begin() + 10, b.begin() + 15, [](std::uint8_t x) { return x == 0; }) && b[15] <= 1)
+      return b[15] ? SkipLoopback : SkipThisNetwork;
+  }
+  return 0;
 }
 
 bool InDomain(std::string_view name, std::string_view domain) {
@@ -83,6 +60,25 @@ std::optional<std::string> RefusedName(std::string_view name, std::string_view g
   return std::nullopt;
 }
 
+// Each record once, where it first stands: sorted by a hash, and the
+// names and addresses compared only where the hashes meet.
+template <class Name, class AddressHash>
+void KeepFirstOfEach(const HostTable& table, std::vector<Name>& names, AddressHash addressHash) {
+  auto key = [&](const Name& h) { return std::pair(table.NameOf(h), h.address); };
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> order(names.size());
+  for (std::uint32_t i = 0; i < order.size(); ++i)
+    order[i] = {std::hash<std::string_view>{}(table.NameOf(names[i])) * 31 + addressHash(names[i]), i};
+  std::sort(order.begin(), order.end());
+  std::vector<bool> repeated(names.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    for (std::size_t j = i; j-- > 0 && order[j].first == order[i].first;)
+      if (key(names[order[j].second]) == key(names[order[i].second])) repeated[order[i].second] = true;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (!repeated[i]) names[kept++] = names[i];
+  names.resize(kept);
+}
+
 }  // namespace
 
 std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
@@ -91,8 +87,9 @@ std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
       {SkipThisNetwork, "0.0.0.0/8"},
       {SkipLinkLocal, "link-local"},
       {SkipMulticast, "multicast or reserved"},
+      {SkipMapped, "IPv4-mapped"},
       {SkipOutside, "outside the blocks with no name in the domain"},
-      {SkipIpv6, "IPv6"},
+      {SkipIpv6, "IPv6, which --ipv6 writes"},
   };
   std::string line = " + Skipped " + std::to_string(skipped.count) + " hosts entries";
   if (nameFile) line += " of " + Shown(skipped.file);
@@ -114,7 +111,7 @@ std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
   return line;
 }
 
-HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain) {
+HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain, bool ipv6) {
   HostsParse parse;
   HostTable& table = parse.table;
   const std::string wildcard = WildcardTarget(domain);
@@ -149,9 +146,12 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
       const std::string_view first = field();
       if (first.empty()) continue;
       const std::optional<Ipv4Value> address = ParseStrictDottedQuad(first);
-      if (!address && !IsIpv6(first)) return fail("not an IPv4 or IPv6 address: " + Shown(first));
-      unsigned skip = address ? SkipReasonOf(*address) : SkipIpv6;
-      const bool inBlocks = address && PrivateBlockOf(*address) != nullptr;
+      const std::optional<Ipv6Value> address6 = address ? std::nullopt : ParseIpv6(first);
+      if (!address && !address6) return fail("not an IPv4 or IPv6 address: " + Shown(first));
+      unsigned skip = address ? SkipReasonOf(*address) : SkipReasonOf(*address6);
+      if (address6 && !ipv6) skip = SkipIpv6;
+      // The unique local addresses are this run's to name.
+      const bool inBlocks = address ? PrivateBlockOf(*address) != nullptr : address6->bytes[0] == 0xFD;
       std::size_t names = 0, forward = 0;
       entryNames.clear();
       for (std::string_view given = field(); !given.empty(); given = field(), ++names) {
@@ -171,11 +171,16 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
           continue;
         const bool inDomain = InDomain(name, domain);
         if (!inBlocks && !inDomain) continue;
-        const HostName h{*address, static_cast<std::uint32_t>(table.text.size()), static_cast<std::uint32_t>(name.size())};
+        const auto at = static_cast<std::uint32_t>(table.text.size()), size = static_cast<std::uint32_t>(name.size());
         table.text += name;
-        entryNames.push_back(h);
-        if (inBlocks && names == 0) table.names.push_back(h);
-        if (inDomain) table.forward.push_back(h), ++forward;
+        entryNames.push_back({address.value_or(0), at, size});
+        if (address6) {
+          if (inBlocks && names == 0) table.names6.push_back({*address6, at, size});
+          if (inDomain) table.forward6.push_back({*address6, at, size}), ++forward;
+          continue;
+        }
+        if (inBlocks && names == 0) table.names.push_back(entryNames.back());
+        if (inDomain) table.forward.push_back(entryNames.back()), ++forward;
       }
       if (names == 0) return fail("an address and no name");
       if (!skip && !inBlocks && forward == 0) skip = SkipOutside;
@@ -193,26 +198,22 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
   table.names.erase(std::unique(table.names.begin(), table.names.end(),
                                 [](const HostName& a, const HostName& b) { return a.address == b.address; }),
                     table.names.end());
-  // Each A record once, where it first stands: sorted by a hash, and the
-  // names compared only where the hashes meet.
-  auto key = [&](const HostName& h) { return std::pair(table.NameOf(h), h.address); };
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> order(table.forward.size());
-  for (std::uint32_t i = 0; i < order.size(); ++i)
-    order[i] = {std::hash<std::string_view>{}(table.NameOf(table.forward[i])) * 31 + u(table.forward[i].address), i};
-  std::sort(order.begin(), order.end());
-  std::vector<bool> repeated(table.forward.size());
-  for (std::size_t i = 0; i < order.size(); ++i)
-    for (std::size_t j = i; j-- > 0 && order[j].first == order[i].first;)
-      if (key(table.forward[order[j].second]) == key(table.forward[order[i].second])) repeated[order[i].second] = true;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < table.forward.size(); ++i)
-    if (!repeated[i]) table.forward[kept++] = table.forward[i];
-  table.forward.resize(kept);
+  std::stable_sort(table.names6.begin(), table.names6.end(),
+                   [](const HostName6& a, const HostName6& b) { return a.address < b.address; });
+  table.names6.erase(std::unique(table.names6.begin(), table.names6.end(),
+                                 [](const HostName6& a, const HostName6& b) { return a.address == b.address; }),
+                     table.names6.end());
+  KeepFirstOfEach(table, table.forward, [](const HostName& h) { return std::uint64_t{Unsigned(h.address)}; });
+  KeepFirstOfEach(table, table.forward6, [](const HostName6& h) {
+    std::uint64_t hash = 0;
+    for (std::uint8_t b : h.address.bytes) hash = hash * 131 + b;
+    return hash;
+  });
   return parse;
 }
 
-HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain) {
-  return ParseHosts({HostsFile{std::string(fileName), std::string(text)}}, domain);
+HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain, bool ipv6) {
+  return ParseHosts({HostsFile{std::string(fileName), std::string(text)}}, domain, ipv6);
 }
 
 std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range) {

@@ -22,14 +22,22 @@ struct HostName {
   std::uint32_t size;  // fully qualified, with its final dot
 };
 
+// An IPv6 address's name, kept the same way.
+struct HostName6 {
+  Ipv6Value address;
+  std::uint32_t at;
+  std::uint32_t size;
+};
+
 // Why an entry was left out; each has its words on the skip line.
 enum SkipReason : unsigned {
-  SkipLoopback = 1,
-  SkipThisNetwork = 2,   // 0.0.0.0/8
-  SkipLinkLocal = 4,
-  SkipMulticast = 8,     // and the reserved 240.0.0.0/4
-  SkipOutside = 16,      // public, and no name in the domain
-  SkipIpv6 = 32,
+  SkipLoopback = 1,      // 127.0.0.0/8, ::1
+  SkipThisNetwork = 2,   // 0.0.0.0/8, ::
+  SkipLinkLocal = 4,     // 169.254.0.0/16, fe80::/10
+  SkipMulticast = 8,     // and the reserved 240.0.0.0/4; ff00::/8
+  SkipMapped = 16,       // ::ffff:0:0/96
+  SkipOutside = 32,      // public, and no name in the domain
+  SkipIpv6 = 64,         // every IPv6 entry, without --ipv6
 };
 
 // The entries of one file that were left out.
@@ -48,7 +56,12 @@ struct HostTable {
   std::vector<HostName> names;  // in the blocks, in address order, one per address: its first entry's first name
   std::vector<HostName> forward;  // in the files' order, each pair once: names in the private domain
   std::vector<SkippedEntries> skipped;  // of each file that had any
-  std::string_view NameOf(const HostName& h) const { return std::string_view(text).substr(h.at, h.size); }
+  // With --ipv6: the names of fd00::/8, sorted, one per address; and the
+  // names in the domain at IPv6 addresses, each pair once.
+  std::vector<HostName6> names6;
+  std::vector<HostName6> forward6;
+  template <class Name>
+  std::string_view NameOf(const Name& h) const { return std::string_view(text).substr(h.at, h.size); }
 };
 
 struct HostsFile {
@@ -60,8 +73,9 @@ struct HostsParse {
   HostTable table;
 };
 // The files in the order given: the first entry of an address names it.
-HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain);
-HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain);
+// IPv6 entries are read only with `ipv6`; else they are skipped.
+HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain, bool ipv6 = false);
+HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain, bool ipv6 = false);
 
 // The names of the table whose addresses lie in the range.
 std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range);

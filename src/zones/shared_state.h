@@ -29,6 +29,7 @@ struct ZoneInputs {
   // The blocks detailed whole by a switch (or by none): each says so.
   std::vector<AddressRange> Switched;
   HostTable Hosts;
+  bool Ipv6 = false;  // rfd.rev and the AAAA records are written
   // Files of the administrator's own records, by absolute path, which the
   // forward zone includes.
   std::vector<std::string> Records;

@@ -53,6 +53,44 @@ std::string ReverseName(std::uint32_t address, int octets) {
 
 }  // namespace
 
+namespace {
+
+// The IPv6 zone: a wildcard at the top and under every nibble node on the
+// way to a named address (a wildcard does not reach below a name that
+// exists), then the address's own name; owners written whole.
+void WriteNibbleLines(OutputFile& file, const ZonePlan& plan, const ZoneInputs& inputs, const std::string& wildcard) {
+  WriteFileLine(file, "*" + wildcard);
+  constexpr int kApex = 2;  // d.f
+  std::string line;
+  const Ipv6Value* previous = nullptr;
+  for (const HostName6& h : plan.Names6) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    // The owner of the node of the first k nibbles ends at 2 * (32 - k).
+    char owner[64 + 9];
+    for (int i = 0; i < 32; ++i) {
+      owner[2 * i] = kHex[h.address.Nibble(31 - i)];
+      owner[2 * i + 1] = '.';
+    }
+    std::memcpy(owner + 64, "ip6.arpa.", 9);
+    const std::string_view name(owner, sizeof owner);
+    int shared = 0;
+    while (previous != nullptr && shared < 32 && previous->Nibble(shared) == h.address.Nibble(shared)) ++shared;
+    for (int k = std::max(kApex + 1, shared + 1); k < 32; ++k) {
+      line.assign("*.");
+      line += name.substr(static_cast<std::size_t>(2 * (32 - k)));
+      line += wildcard;
+      WriteFileLine(file, line);
+    }
+    line.assign(name);
+    line += " IN PTR ";
+    line += inputs.Hosts.NameOf(h);
+    WriteFileLine(file, line);
+    previous = &h.address;
+  }
+}
+
+}  // namespace
+
 void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
   constexpr auto u = Unsigned;
   const ZoneEntry& zone = plan.Zone;
@@ -60,6 +98,10 @@ void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
   OutputFile file = OpenOutputFile(zone.FileName);
   WriteZoneHeader(file, inputs);
   const std::string wildcard = " IN PTR " + WildcardTarget(inputs.PrivateDomain);
+  if (zone.Ipv6) {
+    WriteNibbleLines(file, plan, inputs, wildcard);
+    return CloseOutputFile(file);
+  }
   // Every written address as runs.
   auto named = plan.Names.begin();
   const auto namedEnd = plan.Names.end();

@@ -4,7 +4,15 @@
 
 ZonePlan PlanZone(const ZoneEntry& zone, const std::vector<AddressRange>& detail, const HostTable& hosts) {
   const AddressRange range{zone.First, zone.Last};
-  ZonePlan plan{zone, ZoneKind::Partial, RangesWithin(detail, range), HostNamesWithin(hosts, range)};
+  ZonePlan plan{zone, ZoneKind::Partial, RangesWithin(detail, range), HostNamesWithin(hosts, range), {}};
+  if (zone.Ipv6) {
+    // No generic names: only the named addresses and the wildcards.
+    plan.Detail.clear();
+    plan.Names = {};
+    plan.Names6 = hosts.names6;
+    if (plan.Names6.empty()) plan.Kind = ZoneKind::Wildcard;
+    return plan;
+  }
   if (plan.Detail.size() == 1 && plan.Detail[0].first == zone.First && plan.Detail[0].last == zone.Last)
     plan.Kind = ZoneKind::Whole;
   else if (plan.Detail.empty() && plan.Names.empty())
@@ -33,6 +41,10 @@ RunPlan PlanRun(const ZoneInputs& inputs) {
       plan.FileNames.push_back(zone.FileName);
     }
     plan.Blocks.push_back(std::move(steps));
+  }
+  if (inputs.Ipv6) {
+    plan.UniqueLocal = PlanZone(UniqueLocalZone, {}, inputs.Hosts);
+    plan.FileNames.push_back(UniqueLocalZone.FileName);
   }
   return plan;
 }

@@ -3,6 +3,7 @@
 // decide nothing again.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ struct ZonePlan {
   ZoneKind Kind;
   std::vector<AddressRange> Detail;  // generic records: inside the zone, in address order
   std::span<const HostName> Names;   // the hosts file's, in address order
+  std::span<const HostName6> Names6;  // the same, in the IPv6 zone
 };
 // A reverse zone: what it holds, from the generic ranges and the names in
 // it (which the inputs keep). The console line says it.
@@ -37,6 +39,7 @@ struct BlockSteps {
 
 struct RunPlan {
   std::vector<BlockSteps> Blocks;  // in the order they are written
+  std::optional<ZonePlan> UniqueLocal;  // with --ipv6, written last
   // Every file the run writes, in the order it writes them.
   std::vector<std::string_view> FileNames;
 };

@@ -18,9 +18,12 @@ struct ZoneEntry {
   std::string_view FileName;
   Ipv4Value First;  // the addresses it answers for, both inclusive
   Ipv4Value Last;
+  bool Ipv6 = false;  // the unique local addresses, fd00::/8, instead
 };
 
 inline constexpr ZoneEntry ForwardZone = {"", "rfc1918.nam", 0, 0};
+// With --ipv6: the zone that RFC 6303 and every resolver give fd00::/8.
+inline constexpr ZoneEntry UniqueLocalZone = {"d.f.ip6.arpa.", "rfd.rev", 0, 0, true};
 
 // In network order, as BOOT.INC lists them.
 inline constexpr std::array<ZoneEntry, 18> ReverseZones = {{

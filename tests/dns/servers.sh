@@ -527,9 +527,42 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
   records_reload
   await 120 '"edited"' new.other.example. TXT || return 1
   echo "g: an edited records file, after the README's steps"
+
+  # IPv6: the unique local addresses of a dual-stack network, a new zone.
+  SERIAL=6
+  # shellcheck disable=SC2046
+  (cd "$zones" && "$zonquist" $(ipv6_run "$work" 6) >/dev/null)
+  reload
+  await_zones "$zones" 240 || return 1
+  echo "h: --ipv6"
+  ipv6_checks other.example.
   stop_server
   trap - EXIT
   SERIAL=1
+}
+
+# The arguments of a dual-stack run: a hosts file (written into WORK) with a
+# host at both its addresses, a host with a unique local address alone, one
+# at a global address, and IPv6 loopback.
+ipv6_run() {  # WORK SERIAL
+  printf '%s\n' '10.1.2.5 build' 'fd00:1:2:3::5 build' 'FD12:3456:789A:0::1 v6only' '2001:db8::7 global' '::1 localhost' \
+    >"$1/dual-hosts"
+  echo "/C other.example. --hosts $1/dual-hosts --ipv6 --serial $2"
+}
+
+# What a dual-stack run answers: a named unique local address, its neighbour
+# in the /64, another /48, both ends of fd00::/8, and the AAAA records;
+# asked with $asking (ask when unset).
+ipv6_checks() {  # DOMAIN
+  local q=${asking:-ask} a
+  expect "PTR of a named ULA host" "build.$1" "$($q -x fd00:1:2:3::5)"
+  expect "PTR of an IPv6-only host" "v6only.$1" "$($q -x fd12:3456:789a::1)"
+  for a in fd00:1:2:3::6 fd00:9::1 fd00:: fdff:ffff:ffff:ffff:ffff:ffff:ffff:ffff; do
+    expect "PTR of $a" "private.ip-address.$1" "$($q -x "$a")"
+  done
+  expect "AAAA of build.$1" fd00:1:2:3::5 "$($q "build.$1" AAAA)"
+  expect "A of build.$1" 10.1.2.5 "$($q "build.$1" A)"
+  expect "AAAA of global.$1" 2001:db8::7 "$($q "global.$1" AAAA)"
 }
 
 # After an edit of a records file: the README's steps for it, then the
@@ -670,13 +703,27 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
   echo "b: a /C rerun with another domain through $resolver"
   resolver_checks other.example.
   expect "A of the old name $old" "" "$(resolve_short "$old" A | grep -v '^;' || true)"
+
+  # A dual-stack network through it: a zone more.
+  # shellcheck disable=SC2046
+  (cd "$zones" && "$zonquist" $(ipv6_run "$base" 3) >/dev/null)
+  as_auth
+  reload
+  SERIAL=3 await_zones "$zones" 240 || return 1
+  keep_pids
+  as_resolver
+  NS_ADDRESS=10.53.0.1 reload
+  keep_pids
+  asking=resolve_short await 120 build.other.example. -x fd00:1:2:3::5 || return 1
+  echo "d: --ipv6 through $resolver"
+  asking=resolve_short ipv6_checks other.example.
   [[ $resolver == unbound-resolver ]] || return 0
 
   # A real network through it.
-  (cd "$zones" && "$zonquist" $(network_run "$base" 2) >/dev/null)
+  (cd "$zones" && "$zonquist" $(network_run "$base" 4) >/dev/null)
   as_auth
   reload
-  SERIAL=2 await_zones "$zones" 240 || return 1
+  SERIAL=4 await_zones "$zones" 240 || return 1
   keep_pids
   as_resolver
   NS_ADDRESS=10.53.0.1 reload
