@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
     // A hosts file is named by its role, not its temporary path.
     const bool hosts = sw.rfind("--hosts=", 0) == 0;
     const std::string shown = sw == "-"                           ? "full"
+                              : sw.rfind("--ipv6 ", 0) == 0       ? "--ipv6 --hosts (100,000)"
                               : hosts && sw.find(' ') != sw.npos ? "full --hosts (100,000)"
                               : hosts                             ? "--hosts alone (100,000)"
                                                                   : sw;

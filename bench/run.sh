@@ -25,12 +25,18 @@ awk 'BEGIN { for (i = 0; i < 100000; i++) {
   else if (i % 10 < 9) a = sprintf("172.%d.%d.%d", 16 + i % 16, i * 31 % 256, int(i / 16) % 256)
   else a = sprintf("192.168.%d.%d", int(i / 256) % 256, i * 13 % 256)
   printf "%s host-%d host-%d.lan.internal  # entry %d\n", a, i, i, i } }' >"$hosts"
+# And 100,000 unique local addresses, random interface identifiers in four
+# /64s, as SLAAC gives them (the same every time).
+hosts6=$(mktemp /tmp/zonquist-bench-hosts6-XXXXXX)
+awk 'BEGIN { srand(6); for (i = 0; i < 100000; i++)
+  printf "fd12:3456:789a:%x:%x:%x:%x:%x host6-%d\n", i % 4, int(rand() * 65536), int(rand() * 65536), int(rand() * 65536),
+    int(rand() * 65536), i }' >"$hosts6"
 for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")
   "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - \
     "--hosts=$hosts --detail=10.0.0.0/8 --detail=172.16.0.0/12 --detail=192.168.0.0/16" "--hosts=$hosts" \
-    /A /B /C --detail=10.1.0.0/16
+    "--ipv6 --hosts=$hosts6" /A /B /C --detail=10.1.0.0/16
   rm -rf "$dir"
 done
-rm -f "$hosts"
+rm -f "$hosts" "$hosts6"
