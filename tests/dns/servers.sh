@@ -706,31 +706,32 @@ resolver_lifecycle() {  # RESOLVER WORK ZONQUIST
 
   # A dual-stack network through it: a zone more.
   # shellcheck disable=SC2046
-  (cd "$zones" && "$zonquist" $(ipv6_run "$base" 3) >/dev/null)
-  as_auth
-  reload
-  SERIAL=3 await_zones "$zones" 240 || return 1
-  keep_pids
-  as_resolver
-  NS_ADDRESS=10.53.0.1 reload
-  keep_pids
+  resolver_rerun 3 $(ipv6_run "$base" 3) || return 1
   asking=resolve_short await 120 build.other.example. -x fd00:1:2:3::5 || return 1
   echo "d: --ipv6 through $resolver"
   asking=resolve_short ipv6_checks other.example.
   [[ $resolver == unbound-resolver ]] || return 0
 
   # A real network through it.
-  (cd "$zones" && "$zonquist" $(network_run "$base" 4) >/dev/null)
+  # shellcheck disable=SC2046
+  resolver_rerun 4 $(network_run "$base" 4) || return 1
+  asking=resolve_short await 120 build.other.example. -x 10.1.2.5 || return 1
+  echo "c: prefixes and a hosts file through $resolver"
+  asking=resolve_short network_checks other.example.
+}
+
+# A run for the name server, its reload, then the resolver's.
+resolver_rerun() {  # SERIAL ARGS...
+  local serial=$1
+  shift
+  (cd "$zones" && "$zonquist" "$@" >/dev/null)
   as_auth
   reload
-  SERIAL=4 await_zones "$zones" 240 || return 1
+  SERIAL=$serial await_zones "$zones" 240 || return 1
   keep_pids
   as_resolver
   NS_ADDRESS=10.53.0.1 reload
   keep_pids
-  asking=resolve_short await 120 build.other.example. -x 10.1.2.5 || return 1
-  echo "c: prefixes and a hosts file through $resolver"
-  asking=resolve_short network_checks other.example.
 }
 
 # BIND as a primary on 10.53.0.1 and NSD as its secondary on 10.53.0.2,
