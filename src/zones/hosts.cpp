@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "output/console.h"
 #include "zones/names.h"
@@ -107,7 +108,13 @@ std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
     line += separator + std::to_string(n);
     separator = ", ";
   }
-  if (skipped.count > skipped.lines.size()) line += " and " + std::to_string(skipped.count - skipped.lines.size()) + " more";
+  if (skipped.count > skipped.lines.size()) {
+    // Formatted, not joined: joined, the words are cut into a binary's
+    // immediates, which a spelling check then reads as misspelt.
+    char more[40];
+    const int n = std::snprintf(more, sizeof more, " and %zu more", skipped.count - skipped.lines.size());
+    if (n > 0) line.append(more, static_cast<std::size_t>(n));
+  }
   return line;
 }
 

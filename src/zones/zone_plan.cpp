@@ -3,16 +3,10 @@
 #include <algorithm>
 
 ZonePlan PlanZone(const ZoneEntry& zone, const std::vector<AddressRange>& detail, const HostTable& hosts) {
+  // IPv6 has no generic names: only the named addresses and the wildcards.
+  if (zone.Ipv6) return {zone, hosts.names6.empty() ? ZoneKind::Wildcard : ZoneKind::Partial, {}, {}, hosts.names6};
   const AddressRange range{zone.First, zone.Last};
   ZonePlan plan{zone, ZoneKind::Partial, RangesWithin(detail, range), HostNamesWithin(hosts, range), {}};
-  if (zone.Ipv6) {
-    // No generic names: only the named addresses and the wildcards.
-    plan.Detail.clear();
-    plan.Names = {};
-    plan.Names6 = hosts.names6;
-    if (plan.Names6.empty()) plan.Kind = ZoneKind::Wildcard;
-    return plan;
-  }
   if (plan.Detail.size() == 1 && plan.Detail[0].first == zone.First && plan.Detail[0].last == zone.Last)
     plan.Kind = ZoneKind::Whole;
   else if (plan.Detail.empty() && plan.Names.empty())
