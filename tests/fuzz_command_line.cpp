@@ -32,7 +32,11 @@ bool IsCleanDomain(const std::string& d) {
   return true;
 }
 
-bool HasWord(const std::string& text, const std::string& word) {
+// Words part at blanks and tabs, as Windows takes them; an option cut out
+// from between a tab and a word can leave that word after a blank.
+bool HasWord(std::string text, const std::string& word) {
+  for (char& c : text)
+    if (c == '\t') c = ' ';
   return (" " + text + " ").find(" " + word + " ") != std::string::npos;
 }
 
