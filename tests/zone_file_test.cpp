@@ -67,16 +67,10 @@ TEST_F(ZoneFiles, ReverseZones) {
       {"r192168.rev", {r("192.168.0.0", "192.168.255.255")}, {}, 65536, " (192.168.0.0 - 192.168.255.255)"},
   };
   // Named addresses, at zone edges too.
-  std::map<Ipv4Value, std::string> named = {
-      {Q("10.0.0.0"), "net.lan.internal."}, {Q("10.1.2.5"), "build.lan.internal."},
-      {Q("10.255.255.255"), "top.other.org."}, {Q("172.20.3.4"), "printer.other.org."},
-      {Q("192.168.0.0"), "c0.lan.internal."}, {Q("192.168.255.255"), "c1.lan.internal."}};
-  for (const auto& [address, name] : named) {
-    inputs.Hosts.names.push_back({address, static_cast<std::uint32_t>(inputs.Hosts.text.size()), static_cast<std::uint32_t>(name.size())});
-    inputs.Hosts.text += name;
-  }
-  std::sort(inputs.Hosts.names.begin(), inputs.Hosts.names.end(),
-            [](const HostName& a, const HostName& b) { return Unsigned(a.address) < Unsigned(b.address); });
+  inputs.Hosts = ParseHosts("10.0.0.0 net\n10.1.2.5 build\n10.255.255.255 top.other.org.\n172.20.3.4 printer.other.org.\n"
+                            "192.168.0.0 c0\n192.168.255.255 c1\n", "hosts", "lan.internal.").table;
+  std::map<Ipv4Value, std::string> named;
+  for (const HostName& h : inputs.Hosts.names) named[h.address] = inputs.Hosts.NameOf(h);
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(c.ptr) + " PTR records");
     testing::internal::CaptureStdout();
@@ -109,10 +103,7 @@ TEST_F(ZoneFiles, ReverseZones) {
 // The IPv6 zone: a wildcard at its top and under every nibble node on the
 // way to a named address, each once; owners written whole, in nibble order.
 TEST_F(ZoneFiles, UniqueLocalZone) {
-  for (const char* a : {"fd00:1:2:3::5", "fd00:1:2:3::6", "fd00:9::1"}) {
-    inputs.Hosts.names6.push_back({*ParseIpv6(a), static_cast<std::uint32_t>(inputs.Hosts.text.size()), 16});
-    inputs.Hosts.text += "h" + std::string(a).substr(std::string(a).size() - 1) + ".lan.internal.";
-  }
+  inputs.Hosts = ParseHosts("fd00:9::1 h1\nfd00:1:2:3::6 h6\nfd00:1:2:3::5 h5\n", "hosts", "lan.internal.", true).table;
   testing::internal::CaptureStdout();
   WriteReverseZone(PlanZone(UniqueLocalZone, {}, inputs.Hosts), inputs);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating rfd.rev\n"));
