@@ -186,7 +186,7 @@ TEST(ParseHosts, GoodAndBad) {
        {"10.0.0.0 net.lan.internal.", "10.1.2.7 10-1-2-7.lan.internal.", "10.255.255.255 top.lan.internal."},
        {"www.lan.internal. 203.0.113.5", "vpn.lan.internal. 100.64.0.1", "10-1-2-7.lan.internal. 10.1.2.7",
         "net.lan.internal. 10.0.0.0", "top.lan.internal. 10.255.255.255"},
-       {" + Skipped 5 hosts entries (loopback, 0.0.0.0/8, link-local, multicast or reserved): lines 3, 4, 5, 6, 7"}},
+       {" + Skipped 5 hosts entries (loopback, unspecified, link-local, multicast or reserved): lines 3, 4, 5, 6, 7"}},
       {one(loopbacks), {}, {}, {" + Skipped 12 hosts entries (loopback): lines 1, 2, 3, 4, 5, 6, 7, 8, 9, 10 and 2 more"}},
       // Several files: the first entry of an address across them names it.
       {{{"a", "10.0.0.5 first\n127.0.0.1 x\n"}, {"b", "10.0.0.5 second\n10.0.0.6 other\n::1 y\n"}},

@@ -85,7 +85,7 @@ void KeepFirstOfEach(const HostTable& table, std::vector<Name>& names, AddressHa
 std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
   static constexpr std::pair<unsigned, std::string_view> kWords[] = {
       {SkipLoopback, "loopback"},
-      {SkipThisNetwork, "0.0.0.0/8"},
+      {SkipThisNetwork, "unspecified"},
       {SkipLinkLocal, "link-local"},
       {SkipMulticast, "multicast or reserved"},
       {SkipMapped, "IPv4-mapped"},

@@ -32,7 +32,7 @@ struct HostName6 {
 // Why an entry was left out; each has its words on the skip line.
 enum SkipReason : unsigned {
   SkipLoopback = 1,      // 127.0.0.0/8, ::1
-  SkipThisNetwork = 2,   // 0.0.0.0/8, ::
+  SkipThisNetwork = 2,   // 0.0.0.0/8, ::, said as unspecified
   SkipLinkLocal = 4,     // 169.254.0.0/16, fe80::/10
   SkipMulticast = 8,     // and the reserved 240.0.0.0/4; ff00::/8
   SkipMapped = 16,       // ::ffff:0:0/96
