@@ -36,7 +36,7 @@ void Report(OutputFile& file, platform::ErrorCode code) {
 }
 
 // Only a file on a disk is cut: a device or pipe keeps what it was given.
-platform::ErrorCode Empty(const OutputFile& file) { return file.handle.isDisk ? platform::EmptyFile(file.handle) : 0; }
+platform::ErrorCode Empty(platform::FileHandle handle) { return handle.isDisk ? platform::EmptyFile(handle) : 0; }
 
 // A zone cut short would be served with records missing or wrong: a file
 // that could not be written in full is left empty, which servers refuse.
@@ -46,7 +46,7 @@ void Fail(OutputFile& file, platform::ErrorCode code) {
   Report(file, code);
   file.buffer.reset();
   Unwatch(file.handle);
-  if (platform::ErrorCode e = Empty(file))
+  if (platform::ErrorCode e = Empty(file.handle))
     PrintErrorLine("Error: could not empty " + file.name + ": " + ErrorText(e) + "; it is left guarded");
 }
 
@@ -96,7 +96,7 @@ void Abandon(OutputFile& file) {
   file.buffer.reset();
   anyOutputFailed = true;
   Unwatch(file.handle);
-  const platform::ErrorCode emptied = Empty(file);
+  const platform::ErrorCode emptied = Empty(file.handle);
   if (!file.reported) {
     file.reported = true;
     if (std::uncaught_exceptions() > 0 && abandonedCount < MaxOpenFiles) {
@@ -199,7 +199,7 @@ OutputFile OpenOutputFile(std::string_view name) {
   if (platform::ErrorCode e = platform::LockFile(handle)) return refuse(e, "");
   if (platform::ErrorCode e = platform::ConsoleStreamOf(handle)) return refuse(e, "");
   Watch(handle, interrupted);
-  if (platform::ErrorCode e = handle.isDisk ? platform::EmptyFile(handle) : 0) {
+  if (platform::ErrorCode e = Empty(handle)) {
     Unwatch(handle);
     return refuse(e, "");
   }
