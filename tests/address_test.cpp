@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,30 +19,21 @@ std::string Form(char* (*append)(char*, Ipv4Value), Ipv4Value v) {
   return std::string(buffer, append(buffer, v));
 }
 
-TEST(AddressForms, EdgeTable) {
-  struct Case {
-    const char* text;
-    const char* dotted;
-    const char* reverse;
-    const char* label;
-  } cases[] = {
-      {"0.0.0.0", "0.0.0.0", "0.0.0.0", "0-0-0-0"},
-      {"10.0.0.1", "10.0.0.1", "1.0.0.10", "10-0-0-1"},
-      {"172.16.5.9", "172.16.5.9", "9.5.16.172", "172-16-5-9"},
-      {"192.168.255.255", "192.168.255.255", "255.255.168.192", "192-168-255-255"},
-      {"192.168.0.1", "192.168.0.1", "1.0.168.192", "192-168-0-1"},
-  };
-  for (const Case& c : cases) {
-    Ipv4Value v = Q(c.text);
-    EXPECT_EQ(FormatDottedQuad(v), c.dotted);
-    EXPECT_EQ(Form(AppendReverseQuad, v), c.reverse);
-    EXPECT_EQ(Form(AppendHostLabel, v), c.label);
-  }
-}
-
 // The forms for every octet value in every position, with the other
-// octets of every width.
+// octets of every width; and the edges of the blocks, written out.
 TEST(AddressForms, EveryOctetInEveryPosition) {
+  const std::tuple<const char*, const char*, const char*> edges[] = {
+      {"0.0.0.0", "0.0.0.0", "0-0-0-0"},
+      {"10.0.0.1", "1.0.0.10", "10-0-0-1"},
+      {"192.168.255.255", "255.255.168.192", "192-168-255-255"},
+      {"172.16.5.9", "9.5.16.172", "172-16-5-9"},
+      {"192.168.0.1", "1.0.168.192", "192-168-0-1"},
+  };
+  for (const auto& [dotted, reverse, label] : edges) {
+    EXPECT_EQ(FormatDottedQuad(Q(dotted)), dotted);
+    EXPECT_EQ(Form(AppendReverseQuad, Q(dotted)), reverse);
+    EXPECT_EQ(Form(AppendHostLabel, Q(dotted)), label);
+  }
   const unsigned others[] = {0, 7, 42, 255};
   for (int position = 0; position < 4; ++position) {
     for (unsigned other : others) {
@@ -49,12 +41,9 @@ TEST(AddressForms, EveryOctetInEveryPosition) {
         unsigned o[4] = {other, other, other, other};
         o[position] = value;
         const Ipv4Value v = Quad(o[0], o[1], o[2], o[3]);
-        auto joined = [&](int a, int b, int c, int d, const char* sep) {
-          return std::to_string(o[a]) + sep + std::to_string(o[b]) + sep + std::to_string(o[c]) + sep + std::to_string(o[d]);
-        };
-        ASSERT_EQ(FormatDottedQuad(v), joined(0, 1, 2, 3, "."));
-        ASSERT_EQ(Form(AppendReverseQuad, v), joined(3, 2, 1, 0, "."));
-        ASSERT_EQ(Form(AppendHostLabel, v), joined(0, 1, 2, 3, "-"));
+        ASSERT_EQ(FormatDottedQuad(v), OctetsText(v, '.'));
+        ASSERT_EQ(Form(AppendReverseQuad, v), OctetsText(v, '.', true));
+        ASSERT_EQ(Form(AppendHostLabel, v), OctetsText(v, '-'));
       }
     }
   }

@@ -16,15 +16,12 @@ inline const std::vector<std::string> kZoneHeader = {
     " IN NS ns.lan.internal.",
 };
 
-using ReverseZone = ExpectedZone;
-inline std::vector<ReverseZone> AllReverseZones() { return ExpectedReverseZones(); }
-
 inline void ExpectHeader(const FileScan& scan, const std::string& file) {
   ASSERT_GE(scan.first.size(), 3u) << file;
   for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(scan.first[i], kZoneHeader[i]) << file;
 }
 
-inline void ExpectReverseZone(const std::string& dir, const ReverseZone& z, bool detailed) {
+inline void ExpectReverseZone(const std::string& dir, const ExpectedZone& z, bool detailed) {
   FileScan scan = ScanLines(dir + "/" + z.file);
   EXPECT_TRUE(scan.wellFormed) << z.file;
   ExpectHeader(scan, z.file);
@@ -77,7 +74,7 @@ inline FileScan ExpectForwardZone(const std::string& dir, const std::string& cla
 
 inline void ExpectRunFiles(const std::string& dir, const std::string& classes) {
   std::vector<std::string> names{"BOOT.INC", "rfc1918.nam"};
-  for (const ReverseZone& z : AllReverseZones()) {
+  for (const ExpectedZone& z : ExpectedReverseZones()) {
     names.push_back(z.file);
     ExpectReverseZone(dir, z, classes.find(z.letter) != std::string::npos);
   }

@@ -45,6 +45,9 @@ TEST_F(ZoneFiles, ReverseZones) {
     std::vector<std::string> wildcards;  // in file order
     std::size_t ptr;
     const char* range;  // in the console line: the zone is whole
+    std::uint32_t serial = 1;
+    std::int64_t ttl = -1;  // -1: no $TTL line
+    std::string header = kHeader;
   } cases[] = {
       {"r10.rev", {r("10.1.2.0", "10.1.2.127")}, {"*" + w, "*.0.10.in-addr.arpa." + w, "*.0.0.10.in-addr.arpa." + w,
        "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w, "*.255.10.in-addr.arpa." + w,
@@ -61,6 +64,15 @@ TEST_F(ZoneFiles, ReverseZones) {
       {"r17220.rev", {r("172.20.0.0", "172.20.255.255")}, {}, 65536, " (172.20.0.0 - 172.20.255.255)"},
       {"r17220.rev", {}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 1, ""},
       {"r17231.rev", {}, {"*" + w}, 0, ""},
+      // The serial in every SOA, and $TTL right after the first line.
+      {"r17231.rev", {}, {"*" + w}, 0, "", 4294967295u, 0,
+       Native("; Created by Talvenor Zonquist 20070118\n$TTL 0\n"
+              "@ IN SOA ns.lan.internal. postmaster.lan.internal. 4294967295 86400 3600 604800 86400\n"
+              " IN NS ns.lan.internal.\n")},
+      {"r17231.rev", {}, {"*" + w}, 0, "", 7, 2147483647,
+       Native("; Created by Talvenor Zonquist 20070118\n$TTL 2147483647\n"
+              "@ IN SOA ns.lan.internal. postmaster.lan.internal. 7 86400 3600 604800 86400\n"
+              " IN NS ns.lan.internal.\n")},
       // Prefixes at the zone's edges.
       {"r17231.rev", {r("172.31.0.0", "172.31.0.0"), r("172.31.255.255", "172.31.255.255")},
        {"*" + w, "*.0.31.172.in-addr.arpa." + w, "*.255.31.172.in-addr.arpa." + w}, 2, ""},
@@ -72,15 +84,18 @@ TEST_F(ZoneFiles, ReverseZones) {
   std::map<Ipv4Value, std::string> named;
   for (const HostName& h : inputs.Hosts.names) named[h.address] = inputs.Hosts.NameOf(h);
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(c.ptr) + " PTR records");
+    SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(c.ptr) + " PTR records, serial " + std::to_string(c.serial));
+    inputs.Serial = c.serial;
+    inputs.Ttl = c.ttl;
     testing::internal::CaptureStdout();
     WriteReverseZone(PlanZone(Zone(c.file), c.detail, inputs.Hosts), inputs);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating " + std::string(c.file) + c.range + "\n"));
     std::vector<std::string> lines = SplitLines(ReadFile(c.file)), wildcards;
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(JoinLines({lines[0], lines[1], lines[2]}), kHeader);
+    const std::size_t body = c.ttl < 0 ? 3 : 4;
+    ASSERT_GE(lines.size(), body);
+    EXPECT_EQ(JoinLines(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(body))), c.header);
     std::size_t ptr = 0;
-    for (std::size_t i = 3; i < lines.size(); ++i) {
+    for (std::size_t i = body; i < lines.size(); ++i) {
       const std::string& line = lines[i];
       if (line[0] == '*') {
         wildcards.push_back(line);
@@ -121,31 +136,6 @@ TEST_F(ZoneFiles, UniqueLocalZone) {
                        "5.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.3.0.0.0.2.0.0.0.1.0.0.0.0.0.d.f.ip6.arpa. IN PTR h5.lan.internal.",
                        "6.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.3.0.0.0.2.0.0.0.1.0.0.0.0.0.d.f.ip6.arpa. IN PTR h6.lan.internal.",
                        "1.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.0.9.0.0.0.0.0.d.f.ip6.arpa. IN PTR h1.lan.internal."}));
-}
-
-// The serial in every SOA, and $TTL right after the first line.
-TEST_F(ZoneFiles, HeaderOptions) {
-  const struct {
-    std::uint32_t serial;
-    std::int64_t ttl;
-    std::string header;
-  } cases[] = {
-      {1, -1, kHeader},
-      {4294967295u, 0, Native("; Created by Talvenor Zonquist 20070118\n$TTL 0\n"
-                              "@ IN SOA ns.lan.internal. postmaster.lan.internal. 4294967295 86400 3600 604800 86400\n"
-                              " IN NS ns.lan.internal.\n")},
-      {7, 2147483647, Native("; Created by Talvenor Zonquist 20070118\n$TTL 2147483647\n"
-                             "@ IN SOA ns.lan.internal. postmaster.lan.internal. 7 86400 3600 604800 86400\n"
-                             " IN NS ns.lan.internal.\n")},
-  };
-  for (const auto& c : cases) {
-    inputs.Serial = c.serial;
-    inputs.Ttl = c.ttl;
-    testing::internal::CaptureStdout();
-    WriteReverseZone(PlanZone(Zone("r10.rev"), {}, inputs.Hosts), inputs);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating r10.rev\n"));
-    EXPECT_EQ(ReadFile("r10.rev"), c.header + Native("* IN PTR private.ip-address.lan.internal.\n")) << c.serial;
-  }
 }
 
 // Hosts files: every address's first entry names it, each name in the
