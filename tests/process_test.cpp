@@ -68,12 +68,7 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
   for (const Case& c : cases) {
     TempDir dir;
     RunResult r = RunZonquistIn(dir.path(), c.args);
-    // Every error on standard error, the rest on standard output.
-    std::vector<std::string> out = c.transcript;
-    if (c.status != 0) out.pop_back();
-    EXPECT_EQ(r.out, JoinLines(out));
-    EXPECT_EQ(r.err, c.status != 0 ? JoinLines({c.transcript.back()}) : "");
-    EXPECT_EQ(r.status, c.status);
+    ExpectConsole(r, c.transcript, c.status);
     EXPECT_TRUE(ListDirectory(dir.path()).empty());
   }
 }
@@ -83,9 +78,7 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
 TEST(Process, TrailingBlankArgumentIsRejected) {
   TempDir dir;
   RunResult r = RunZonquistIn(dir.path(), {"lan.internal. "});
-  EXPECT_EQ(r.out, JoinLines({kBanner}));
-  EXPECT_EQ(r.err, JoinLines({"Error: The domain name \"lan.internal. \" is not a fully qualified Internet domain name!"}));
-  EXPECT_EQ(r.status, 1);
+  ExpectConsole(r, {kBanner, "Error: The domain name \"lan.internal. \" is not a fully qualified Internet domain name!"}, 1);
   EXPECT_TRUE(ListDirectory(dir.path()).empty());
 }
 

@@ -280,6 +280,14 @@ std::vector<std::string> RunTranscript(const std::string& detailClasses, std::si
   return lines;
 }
 
+void ExpectConsole(const RunResult& r, std::vector<std::string> transcript, int status) {
+  std::string error;
+  if (status != 0 && !transcript.empty()) error = JoinLines({transcript.back()}), transcript.pop_back();
+  EXPECT_EQ(r.out, JoinLines(transcript));
+  EXPECT_EQ(r.err, error);
+  EXPECT_EQ(r.status, status);
+}
+
 std::vector<std::string> HelpTranscript() {
   return {
       "Talvenor Zonquist 20070118",

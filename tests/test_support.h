@@ -157,6 +157,9 @@ std::vector<std::string> OutputNames();
 std::vector<std::string> RunTranscript(const std::string& detailClasses, std::size_t notWritten = 0);
 std::string NotDoneLine(std::size_t notWritten);
 
+// A run's console: the transcript on standard output, but for a refused
+// run's last line, its error, alone on standard error; and its status.
+void ExpectConsole(const RunResult& r, std::vector<std::string> transcript, int status);
 // The banner and the help, as a run prints them.
 std::vector<std::string> HelpTranscript();
 // An address's octets in order ("a.b.c.d", or "a-b-c-d" with '-') or

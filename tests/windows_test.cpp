@@ -76,11 +76,7 @@ TEST_F(WindowsBuild, RawCommandLines) {
     options.prefixOnly = true;
     options.prefix = {Env("ZONQUIST_LAUNCHER"), Helper("run_command_line.exe"), exe, c.commandLine};
     RunResult r = RunZonquistIn(dir.path(), {}, options);
-    EXPECT_EQ(r.status, c.status);
-    std::vector<std::string> out = c.transcript;
-    if (c.status != 0) out.pop_back();
-    EXPECT_EQ(r.err, c.status != 0 ? JoinLines({c.transcript.back()}) : "");
-    EXPECT_EQ(r.out, JoinLines(out));
+    ExpectConsole(r, c.transcript, c.status);
     if (c.files) {
       ExpectRunFiles(dir.path(), "C");
     } else {
