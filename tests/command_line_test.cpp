@@ -51,7 +51,7 @@ void Check(const Case& c) {
     EXPECT_EQ(d.inputs.PrivateDomain, c.domain) << shown;
     EXPECT_EQ(d.inputs.Serial, c.serial) << shown;
     EXPECT_EQ(d.inputs.Ttl, c.ttl) << shown;
-    EXPECT_EQ(d.hostsFiles, c.hosts) << shown;
+    EXPECT_EQ(d.files.hosts, c.hosts) << shown;
     if (!c.detail.empty()) {
       EXPECT_EQ(RangesText(d.inputs.Detail), c.detail == "none" ? "" : c.detail) << shown;
     }
@@ -132,6 +132,11 @@ TEST(DecideCommand, EdgeTable) {
       {"--hosts h /B x.", Action::Generate, {kLineB}, "B", "x.", 1, -1, "172.16.0.0-172.31.255.255", {"h"}},
       {"--hosts= lan.internal.", Action::Reject, bad("--hosts needs a file name"), "", ""},
       {"--records= lan.internal.", Action::Reject, bad("--records needs a file name"), "", ""},
+      // The domain taken as a file is said to be missing, with what took it.
+      {"--records lan.internal.", Action::Reject,
+       bad("The domain name is missing: --records took \"lan.internal.\" as its value"), "", ""},
+      {"/C --ttl 5 --hosts lan.internal.", Action::Reject,
+       {kLineC, "Error: The domain name is missing: --hosts took \"lan.internal.\" as its value"}, "", ""},
       {"--ipv6 /C x.", Action::Generate, {kLineC, " + Including IPv6 unique local addresses (fd00::/8)"}, "C", "x."},
       {"--ipv6=yes x.", Action::Reject, bad("--ipv6 takes no value"), "", ""},
       {"--detail fd00::/64 x.", Action::Reject,
@@ -168,7 +173,7 @@ TEST(ValidateDomain, RefusesNamesThatBreakZoneFiles) {
   ASSERT_EQ(name235.size(), 235u);
 
   const std::string accepted[] = {
-      "lan.internal.", "a.", "x-1-y.corp.", "a--b.c1.", "1a.", label63 + ".", name235, "A.B.", "xin-addr.arpa.", "in-addr.arpa.x.",
+      "lan.internal.", "a.", "x-1-y.corp.", "a--b.c1.", "1a.", label63 + ".", name235, "A.B.", "xarpa.", "arpa.x.",
   };
   for (const std::string& name : accepted) EXPECT_FALSE(ValidateDomain(name).has_value()) << name;
 
@@ -183,6 +188,9 @@ TEST(ValidateDomain, RefusesNamesThatBreakZoneFiles) {
   for (const std::string name : {"in-addr.arpa.", "10.in-addr.arpa.", "16.172.IN-ADDR.Arpa."})
     EXPECT_EQ(ValidateDomain(name), "Error: The domain name \"" + name +
                                         "\" lies under in-addr.arpa., whose zones this run writes: name a private forward domain");
+  for (const std::string name : {"arpa.", "ip6.arpa.", "d.f.IP6.arpa.", "xin-addr.arpa."})
+    EXPECT_EQ(ValidateDomain(name), "Error: The domain name \"" + name +
+                                        "\" lies under arpa., the tree of reverse zones: name a private forward domain");
 }
 
 // Mend: a rejected name never reaches the terminal with its control bytes.
@@ -304,7 +312,7 @@ TEST(ParseCommandLine, AgreesWithPlainScan) {
     tails.insert(tails.end(), longer.begin(), longer.end());
   }
   for (const std::string& tail : tails)
-    ASSERT_TRUE(SameScan(ParseCommandLine(tail, "ABC"), PlainSwitchScan(tail, "ABC"))) << "[" << tail << "]";
+    ASSERT_TRUE(SameScan(ParseCommandLine(tail), PlainSwitchScan(tail, "ABC"))) << "[" << tail << "]";
 }
 
 }  // namespace

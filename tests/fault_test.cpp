@@ -72,7 +72,7 @@ bool SameBytesFrom(const std::string& a, const std::string& b, long long from, b
 }
 bool SameBytes(const std::string& a, const std::string& b) { return SameBytesFrom(a, b, 0, false); }
 
-const std::string kGuard = std::string(GuardLine) + BuildLineEnd();
+const std::string kGuard = "INCOMPLETE-ZONQUIST-20070118-IS-WRITING" + BuildLineEnd();
 
 // The guard, then the complete file's bytes from there on, cut anywhere.
 bool Guarded(const std::string& path, const std::string& complete) {

@@ -78,6 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
   }
   if (size < 4096 && tail.find('?') == std::string::npos && !tail.empty())
-    Require(SameScan(ParseCommandLine(tail, "ABC"), PlainSwitchScan(tail, "ABC")));
+    Require(SameScan(ParseCommandLine(tail), PlainSwitchScan(tail, "ABC")));
   return 0;
 }

@@ -6,7 +6,7 @@
 
 #include "test_support.h"
 #include "zones/boot_include.h"
-#include "zones/hosts.h"
+#include "inputs/hosts.h"
 #include "zones/shared_state.h"
 #include "zones/zone_table.h"
 
@@ -62,6 +62,7 @@ TEST_F(ZoneFiles, ReverseZones) {
         "*.255.10.in-addr.arpa." + w, "*.255.255.10.in-addr.arpa." + w}, 387, ""},
       {"r17220.rev", {r("172.20.16.0", "172.20.31.255")}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 4097, ""},
       {"r17220.rev", {r("172.20.0.0", "172.20.255.255")}, {}, 65536, " (172.20.0.0 - 172.20.255.255)"},
+      {"r17220.rev", {r("172.20.0.0", "172.20.255.254")}, {"*" + w, "*.255.20.172.in-addr.arpa." + w}, 65535, ""},
       {"r17220.rev", {}, {"*" + w, "*.3.20.172.in-addr.arpa." + w}, 1, ""},
       {"r17231.rev", {}, {"*" + w}, 0, ""},
       // The serial in every SOA, and $TTL right after the first line.
@@ -81,8 +82,10 @@ TEST_F(ZoneFiles, ReverseZones) {
   // Named addresses, at zone edges too.
   inputs.Hosts = ParseHosts("10.0.0.0 net\n10.1.2.5 build\n10.255.255.255 top.other.org.\n172.20.3.4 printer.other.org.\n"
                             "192.168.0.0 c0\n192.168.255.255 c1\n", "hosts", "lan.internal.").table;
-  std::map<Ipv4Value, std::string> named;
-  for (const HostName& h : inputs.Hosts.names) named[h.address] = inputs.Hosts.NameOf(h);
+  const std::map<Ipv4Value, std::string> named = {
+      {Q("10.0.0.0"), "net.lan.internal."},           {Q("10.1.2.5"), "build.lan.internal."},
+      {Q("10.255.255.255"), "top.other.org."},        {Q("172.20.3.4"), "printer.other.org."},
+      {Q("192.168.0.0"), "c0.lan.internal."},         {Q("192.168.255.255"), "c1.lan.internal."}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(c.ptr) + " PTR records, serial " + std::to_string(c.serial));
     inputs.Serial = c.serial;
@@ -162,8 +165,8 @@ TEST(ParseHosts, GoodAndBad) {
        {"10.1.2.5 build.lan.internal.", "172.20.3.4 printer.other.org.", "192.168.1.20 fs.lan.internal."},
        {"fs.lan.internal. 192.168.1.20", "fileserver.lan.internal. 192.168.1.20", "build.lan.internal. 10.1.2.5",
         "alias.lan.internal. 10.1.2.5"},
-       {" + Skipped 5 hosts entries (loopback, outside the blocks with no name in the domain, IPv6, which --ipv6 "
-        "writes): lines 3, 4, 5, 6, 12"}},
+       {" + Skipped 5 hosts entries (loopback, link-local, IPv4-mapped, outside the blocks with no name in the domain): "
+        "lines 3, 4, 5, 6, 12"}},
       // Old Mac line ends, Windows ones and a byte-order mark; upper case.
       {one("\xEF\xBB\xBF" "10.0.0.5 a\r10.0.0.6 B\r\n10.0.0.7 c.LAN.Internal. Host.Other.ORG\r"),
        {"10.0.0.5 a.lan.internal.", "10.0.0.6 b.lan.internal.", "10.0.0.7 c.lan.internal."},
@@ -182,7 +185,19 @@ TEST(ParseHosts, GoodAndBad) {
       {{{"a", "10.0.0.5 first\n127.0.0.1 x\n"}, {"b", "10.0.0.5 second\n10.0.0.6 other\n::1 y\n"}},
        {"10.0.0.5 first.lan.internal.", "10.0.0.6 other.lan.internal."},
        {"first.lan.internal. 10.0.0.5", "second.lan.internal. 10.0.0.5", "other.lan.internal. 10.0.0.6"},
-       {" + Skipped 1 hosts entries of a (loopback): line 2", " + Skipped 1 hosts entries of b (IPv6, which --ipv6 writes): line 3"}},
+       {" + Skipped 1 hosts entries of a (loopback): line 2", " + Skipped 1 hosts entries of b (loopback): line 3"}},
+      // A skipped line's names are never written, so never refused; equal
+      // entries count once wherever they stand; a generic-looking name of a
+      // public address is its own.
+      {one("0.0.0.0 ad_server.tracker.example\n::1 localhost my_host\n127.0.0.1 -x\n8.8.8.8 bad_x.example\n"
+           "10.0.0.5 a\n10.0.0.5 a\n10.0.0.6 a\n10.0.0.5 a\n2001:db8::1 v6\n8.8.8.8 8-8-8-8\n"),
+       {"10.0.0.5 a.lan.internal.", "10.0.0.6 a.lan.internal."},
+       {"a.lan.internal. 10.0.0.5", "a.lan.internal. 10.0.0.6", "8-8-8-8.lan.internal. 8.8.8.8"},
+       {" + Skipped 5 hosts entries (loopback, unspecified, outside the blocks with no name in the domain, IPv6, which "
+        "--ipv6 writes): lines 1, 2, 3, 4, 9"}},
+      {one("8.8.8.8 bad_x.example ok\n"), error("1: not a host name: bad_x.example"), {}, {}},
+      {one("10.9.9.9 192-168-100-100\n"),
+       error("1: 192-168-100-100 is the generic name of 192.168.100.100, not of this address"), {}, {}},
       // The longest name the domain leaves room for, and one more.
       {one("10.0.0.1 " + std::string(18, 'h') + "\n"), {"10.0.0.1 " + std::string(18, 'h') + "." + domain235},
        {std::string(18, 'h') + "." + domain235 + " 10.0.0.1"}, {}, domain235},
@@ -196,12 +211,13 @@ TEST(ParseHosts, GoodAndBad) {
       {one("1:2:3:4:5:6:7 x\n"), error("1: not an IPv4 or IPv6 address: 1:2:3:4:5:6:7"), {}, {}},
       {one("\x1b]2;x\x07 x\n"), error("1: not an IPv4 or IPv6 address: ?]2;x?"), {}, {}},
       {one("10.0.0.1 ok my_host\n"), error("1: not a host name: my_host"), {}, {}},
-      {one("127.0.0.1 -x\n"), error("1: not a host name: -x"), {}, {}},
+      {one("10.0.0.1 -x\n"), error("1: not a host name: -x"), {}, {}},
       {one("10.0.0.1 a..b\n"), error("1: not a host name: a..b"), {}, {}},
       {one("10.0.0.1 " + std::string(64, 'a') + "\n"), error("1: not a host name: " + std::string(64, 'a')), {}, {}},
       {one("10.9.9.9 10-1-2-7\n"), error("1: 10-1-2-7 is the generic name of 10.1.2.7, not of this address"), {}, {}},
       {one("fd00::1 10-1-2-7.LAN.internal.\n"),
-       error("1: 10-1-2-7.LAN.internal. is the generic name of 10.1.2.7, not of this address"), {}, {}},
+       error("1: 10-1-2-7.LAN.internal. is the generic name of 10.1.2.7, not of this address"), {}, {}, "lan.internal.",
+       true},
       {one("10.200.0.2 private.ip-address\n"),
        error("1: private.ip-address is the wildcard's name, which every unnamed private address answers"), {}, {}},
       {one("8.8.8.8 Private.IP-Address.lan.internal.\n"),
@@ -209,11 +225,13 @@ TEST(ParseHosts, GoodAndBad) {
       // IPv6: a unique local address names a host, every spelling the one
       // address; any IPv6 name in the domain gets its AAAA record.
       {one("fd00:1:2:3::5 ula\nFD00:0001:0002:0003:0000:0000:0000:0005 again ula\n2001:db8::7 www\n::1 lo\n"
-           "fe80::1%eth0 ll\nff02::1 all\n::ffff:10.0.0.1 mapped\n::2 x.other.org\nfd12::1 v6.other.org\n"),
+           "fe80::1%eth0 ll\nff02::1 all\n::ffff:10.0.0.1 mapped\n::2 x.other.org\nfd12::1 v6.other.org\n"
+           "fec0::1 site\nfc00::1 fc\nfeff::1 edge.other.org\n"),
        {"fd00:1:2:3::5 ula.lan.internal.", "fd12::1 v6.other.org."},
-       {"ula.lan.internal. fd00:1:2:3::5", "again.lan.internal. fd00:1:2:3::5", "www.lan.internal. 2001:db8::7"},
-       {" + Skipped 5 hosts entries (loopback, link-local, multicast or reserved, IPv4-mapped, outside the blocks with "
-        "no name in the domain): lines 4, 5, 6, 7, 8"},
+       {"ula.lan.internal. fd00:1:2:3::5", "again.lan.internal. fd00:1:2:3::5", "www.lan.internal. 2001:db8::7",
+        "site.lan.internal. fec0::1", "fc.lan.internal. fc00::1"},
+       {" + Skipped 6 hosts entries (loopback, link-local, multicast or reserved, IPv4-mapped, outside the blocks with "
+        "no name in the domain): lines 4, 5, 6, 7, 8, 12"},
        "lan.internal.", true},
       {one("192.168.1.20 fs 192.168.1.21 printer\n"),
        error("1: not a host name: 192.168.1.21 (its last label is a number; two entries on one line?)"), {}, {}},
@@ -226,7 +244,7 @@ TEST(ParseHosts, GoodAndBad) {
     for (const HostName6& h : p.table.names6) names.push_back(FormatIpv6(h.address) + " " + std::string(p.table.NameOf(h)));
     for (const HostName& h : p.table.forward) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatDottedQuad(h.address));
     for (const HostName6& h : p.table.forward6) forward.push_back(std::string(p.table.NameOf(h)) + " " + FormatIpv6(h.address));
-    for (const SkippedEntries& s : p.table.skipped) skipped.push_back(SkipLine(s, c.files.size() > 1));
+    for (const SkippedEntries& s : p.skipped) skipped.push_back(SkipLine(s, c.files.size() > 1));
     EXPECT_EQ(names, c.names) << c.files[0].text.substr(0, 40);
     EXPECT_EQ(forward, c.forward) << c.files[0].text.substr(0, 40);
     EXPECT_EQ(skipped, c.skipped) << c.files[0].text.substr(0, 40);
@@ -237,7 +255,7 @@ TEST_F(ZoneFiles, BootIncludeLines) {
   inputs.PrivateDomain = "a-very-long-name.example.corp.";
   WriteFile("BOOT.INC", std::string(5000, 'o'));
   testing::internal::CaptureStdout();
-  WriteBootInclude(inputs);
+  WriteBootInclude(PlanRun(inputs), inputs);
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             Native("Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.\n"));
   std::vector<std::string> lines = SplitLines(ReadFile("BOOT.INC"));
@@ -259,6 +277,7 @@ TEST_F(ZoneFiles, BootIncludeLines) {
 
 }  // namespace
 
+#include "cli/carry_out.h"
 #include "zones/forward_zone.h"
 
 namespace {
@@ -266,12 +285,12 @@ namespace {
 // Without detail or hosts: every zone a wildcard, no A record.
 TEST_F(ZoneFiles, ForwardZoneWithoutDetail) {
   testing::internal::CaptureStdout();
-  WriteForwardZone(PlanRun(inputs), inputs);
+  CarryOutPlan(PlanRun(inputs), inputs);
   std::vector<std::string> console = SplitLines(testing::internal::GetCapturedStdout());
-  ASSERT_EQ(console.size(), 19u);
-  EXPECT_EQ(console[0], "Creating RFC1918.NAM");
-  EXPECT_EQ(console[1], "Creating r192168.rev");
-  EXPECT_EQ(console[18], "Creating r10.rev");
+  ASSERT_EQ(console.size(), 20u);
+  EXPECT_EQ(console[1], "Creating RFC1918.NAM");
+  EXPECT_EQ(console[2], "Creating r192168.rev");
+  EXPECT_EQ(console[19], "Creating r10.rev");
   EXPECT_EQ(ReadFile("rfc1918.nam"), kHeader);
   EXPECT_EQ(ReadFile("r17231.rev"), kHeader + Native("* IN PTR private.ip-address.lan.internal.\n"));
 }

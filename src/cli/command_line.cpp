@@ -55,16 +55,18 @@ bool WantsVersion(std::string_view commandText) { return HasWord(commandText, {"
 // master file reads otherwise, labels or names too long for DNS.
 constexpr std::size_t kMaxName = MaxDomainLength;
 
-// The private domain names hosts; a name under in-addr.arpa. would declare
-// the reverse zones twice.
-bool IsReverseName(std::string_view name) {
-  constexpr std::string_view kReverse = "in-addr.arpa.";
-  if (name.size() < kReverse.size()) return false;
-  std::string tail(name.substr(name.size() - kReverse.size()));
+// Whether a name is the tree's own or lies under it, in any case.
+bool IsUnder(std::string_view name, std::string_view tree) {
+  if (name.size() < tree.size()) return false;
+  std::string tail(name.substr(name.size() - tree.size()));
   LowerCase(tail);
-  if (tail != kReverse) return false;
-  return name.size() == kReverse.size() || name[name.size() - kReverse.size() - 1] == '.';
+  if (tail != tree) return false;
+  return name.size() == tree.size() || name[name.size() - tree.size() - 1] == '.';
 }
+
+// The private domain names hosts; a name under arpa. would declare reverse
+// zones, this run's own under in-addr.arpa. or ip6.arpa., twice.
+bool IsReverseName(std::string_view name) { return IsUnder(name, ArpaName); }
 
 // Host names (RFC 952, 1123): every A owner and PTR target carries the
 // domain, and servers that check names refuse anything else.
@@ -77,7 +79,7 @@ bool IsWellFormedName(std::string_view name) {
 // Each switch is cut out of the text and the text trimmed again; done in
 // one pass, so that a tail of many thousand switches costs no more than its
 // length. The text at any moment is settled[settledStart..] + rest[i..end).
-SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) {
+SwitchScan ParseCommandLine(std::string commandText) {
   SwitchScan scan;
   const std::string& rest = commandText;
   std::size_t i = 0, end = rest.size();
@@ -93,8 +95,8 @@ SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) 
       i = q;
       break;
     }
-    detailClasses = token.substr(1);
-    scan.lines.push_back(" + Including class " + detailClasses + " block detail only");
+    scan.detailClasses = token.substr(1);
+    scan.lines.push_back(" + Including class " + scan.detailClasses + " block detail only");
     // Only a blank after the switch goes with it: a glued domain stays whole.
     i = std::min(end, q + (q + 2 < end && rest[q + 2] == ' ' ? 3 : 2));
     while (settledStart < settled.size() && settled[settledStart] == ' ') ++settledStart;
@@ -104,7 +106,6 @@ SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses) 
     if (i == end)
       while (settled.size() > settledStart && settled.back() == ' ') settled.pop_back();
   }
-  scan.detailClasses = std::move(detailClasses);
   scan.commandText = settled.substr(settledStart) + rest.substr(i, end - i);
   return scan;
 }
@@ -275,6 +276,7 @@ OptionScan TakeOptions(const platform::CommandLine& line, std::int64_t runStart)
       value = word.substr(equals + 1);
     } else if (w + 1 < words.size()) {
       value = words[++last].value;
+      scan.wordTaken.emplace(name, value);
     } else {
       fail("Error: " + name + " needs a value");
       continue;
@@ -309,8 +311,11 @@ std::optional<std::string> ValidateDomain(std::string_view commandText) {
                   IsWellFormedName(commandText);
   if (accepted) return std::nullopt;
   const std::string shown = "Error: The domain name \"" + Shown(commandText) + "\"";
-  if (commandText.size() <= kMaxName && IsReverseName(commandText) && HasHostNameLabels(commandText))
-    return shown + " lies under in-addr.arpa., whose zones this run writes: name a private forward domain";
+  if (commandText.size() <= kMaxName && IsReverseName(commandText) && HasHostNameLabels(commandText)) {
+    if (IsUnder(commandText, ReverseTreeName))
+      return shown + " lies under in-addr.arpa., whose zones this run writes: name a private forward domain";
+    return shown + " lies under arpa., the tree of reverse zones: name a private forward domain";
+  }
   return shown + " is not a fully qualified Internet domain name!";
 }
 
@@ -330,12 +335,20 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
     decision.exitStatus = 1;
     return decision;
   }
-  SwitchScan scan = ParseCommandLine(std::move(options.rest), "ABC");
+  SwitchScan scan = ParseCommandLine(std::move(options.rest));
   decision.lines = std::move(scan.lines);
   decision.detailClasses = std::move(scan.detailClasses);
   if (!scan.accepted) {
     decision.error = std::move(decision.lines.back());
     decision.lines.pop_back();
+    decision.exitStatus = 1;
+    return decision;
+  }
+  if (scan.commandText.empty() && options.wordTaken) {
+    // The domain was taken as an option's value: say so, not that "" is
+    // no domain.
+    decision.error = "Error: The domain name is missing: " + options.wordTaken->first + " took \"" +
+                     Shown(options.wordTaken->second) + "\" as its value";
     decision.exitStatus = 1;
     return decision;
   }
@@ -356,14 +369,13 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   const bool alone = decision.detailClasses == "ABC" &&
                      !(options.options.detail.empty() && options.options.hostsFiles.empty());
   std::vector<AddressRange> detail = std::move(options.options.detail);
-  for (const AddressBlock& block : BlockPlan) {
-    if (decision.detailClasses.find(block.ClassLetter) == std::string::npos || alone) continue;
-    inputs.Switched.push_back(block.Range());
+  for (std::size_t b = 0; b < BlockPlan.size(); ++b) {
+    inputs.Switched[b] = !alone && decision.detailClasses.find(BlockPlan[b].ClassLetter) != std::string::npos;
+    if (inputs.Switched[b]) detail.push_back(BlockPlan[b].Range());
   }
-  detail.insert(detail.end(), inputs.Switched.begin(), inputs.Switched.end());
   inputs.Detail = MergeRanges(std::move(detail));
-  decision.hostsFiles = std::move(options.options.hostsFiles);
-  decision.recordsFiles = std::move(options.options.recordsFiles);
+  decision.files.hosts = std::move(options.options.hostsFiles);
+  decision.files.records = std::move(options.options.recordsFiles);
   inputs.Ipv6 = options.options.ipv6;
   return decision;
 }

@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "output/command_tail.h"
+#include "inputs/read_inputs.h"
 #include "zones/shared_state.h"
 
 // The help text: the seventeen lines of the tool, then one line or two
@@ -18,11 +20,11 @@ void PrintUsage();
 
 struct SwitchScan {
   bool accepted = true;
-  std::string detailClasses;
+  std::string detailClasses = "ABC";  // or the last switch's letter
   std::string commandText;         // what is left for the domain test
   std::vector<std::string> lines;  // console lines, in order, the error last
 };
-SwitchScan ParseCommandLine(std::string commandText, std::string detailClasses);
+SwitchScan ParseCommandLine(std::string commandText);
 
 // The rejection message, or nothing when the name is accepted.
 std::optional<std::string> ValidateDomain(std::string_view commandText);
@@ -47,6 +49,8 @@ struct OptionScan {
   std::optional<std::string> error;  // the error line
   std::string rest;                  // the command text without the options
   ZoneOptions options;
+  // The last option that took the word after it as its value, and that word.
+  std::optional<std::pair<std::string, std::string>> wordTaken;
 };
 OptionScan TakeOptions(const platform::CommandLine& line, std::int64_t runStart);
 
@@ -56,8 +60,7 @@ struct CommandDecision {
   std::vector<std::string> lines;  // the switch and option lines
   std::optional<std::string> error;  // the error line of a rejection
   std::string detailClasses;       // "ABC", or the switch's letter
-  std::vector<std::string> hostsFiles;
-  std::vector<std::string> recordsFiles;  // as given
+  OutsideFiles files;               // as given
   ZoneInputs inputs;               // all but the files, which are read later
   int exitStatus = 0;
 };

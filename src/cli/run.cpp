@@ -4,27 +4,19 @@
 #include <ctime>
 #include <string>
 
+#include "cli/carry_out.h"
 #include "cli/command_line.h"
+#include "inputs/read_inputs.h"
 #include "output/console.h"
 #include "output/errors.h"
 #include "output/output_file.h"
 #include "output/platform.h"
-#include "zones/boot_include.h"
-#include "zones/forward_zone.h"
-#include "zones/hosts.h"
 #include "zones/shared_state.h"
-#include "zones/zone_file.h"
 #include "zones/zone_plan.h"
-#include "zones/zone_table.h"
-
-namespace {
-// The files the run has planned, BOOT.INC and the forward zone among them.
-std::size_t plannedFiles = ReverseZones.size() + 2;
-}  // namespace
 
 void SayNotDone() noexcept {
   // Formatted in place: this is also said when memory has run out.
-  const std::size_t total = plannedFiles;
+  const std::size_t total = ExpectedOutputFiles();
   const std::size_t committed = CommittedFiles();
   char line[64];
   int n = std::snprintf(line, sizeof line, "Not done: %u of %u files not written.",
@@ -50,46 +42,16 @@ int RunSequence(const platform::CommandLine& commandLine) {
   if (decision.action == CommandDecision::Action::Reject) return decision.exitStatus;
 
   ZoneInputs& inputs = decision.inputs;
-  if (!decision.hostsFiles.empty()) {
-    // Read whole before anything is written: a bad file writes nothing.
-    std::vector<HostsFile> files;
-    for (const std::string& name : decision.hostsFiles) {
-      files.push_back({name, {}});
-      if (platform::ErrorCode e = platform::ReadWholeFile(name, files.back().text)) {
-        PrintErrorLine("Error: could not read " + Shown(name) + ": " + ErrorText(e));
-        return 1;
-      }
-    }
-    HostsParse hosts = ParseHosts(files, inputs.PrivateDomain, inputs.Ipv6);
-    if (hosts.error) {
-      PrintErrorLine(*hosts.error);
-      return 1;
-    }
-    inputs.Hosts = std::move(hosts.table);
-    for (const SkippedEntries& skipped : inputs.Hosts.skipped) PrintLine(SkipLine(skipped, files.size() > 1));
-  }
-  for (const std::string& name : decision.recordsFiles) {
-    // There when the run starts; the servers read it at each load.
-    std::string text;
-    if (platform::ErrorCode e = platform::ReadWholeFile(name, text)) {
-      PrintErrorLine("Error: could not read " + Shown(name) + ": " + ErrorText(e));
-      return 1;
-    }
-    const std::string path = platform::AbsolutePath(name);
-    if (path.empty()) {
-      PrintErrorLine("Error: --records: could not tell the absolute path of " + Shown(name));
-      return 1;
-    }
-    if (std::optional<std::string> problem = IncludePathProblem(path)) {
-      PrintErrorLine("Error: --records: " + Shown(path) + " cannot stand in a zone file: it holds " + *problem +
-                     "; name a link to it from a path without one");
-      return 1;
-    }
-    PrintLine(" + Records of " + path + " included in rfc1918.nam");
-    inputs.Records.push_back(path);
+  ExpectOutputFiles(PlannedFileNames(inputs).size());
+  // Read whole before anything is written: a bad file writes nothing.
+  std::vector<std::string> lines;
+  const std::optional<std::string> error = ReadOutsideFiles(decision.files, inputs, lines);
+  for (const std::string& line : lines) PrintLine(line);
+  if (error) {
+    PrintErrorLine(*error);
+    return 1;
   }
   const RunPlan plan = PlanRun(inputs);
-  plannedFiles = plan.FileNames.size();
   if (platform::ErrorCode e = platform::LockWorkingFolder()) {
     // Never a run unlocked: another could be writing here unseen.
     PrintErrorLine(e == platform::FolderBusy ? "Error: " + ErrorText(e)
@@ -98,8 +60,7 @@ int RunSequence(const platform::CommandLine& commandLine) {
     return 2;
   }
   RefuseSharedOutputFiles(plan.FileNames);
-  WriteBootInclude(inputs);
-  WriteForwardZone(plan, inputs);
+  CarryOutPlan(plan, inputs);
   // The new files' names as durable as their bytes.
   platform::ErrorCode synced = platform::SyncFolder();
   if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + ErrorText(synced));

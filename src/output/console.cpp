@@ -2,9 +2,9 @@
 
 #include <string>
 
-char LastTitleSecond = '\0';
-
 namespace {
+// Units digit of the seconds at the last title change; code 0 until then.
+char lastTitleSecond = '\0';
 platform::ErrorCode consoleFailure = 0;
 void Put(std::string_view bytes) {
   platform::ErrorCode e = platform::WriteStandardOutput(bytes);
@@ -46,4 +46,8 @@ char SecondsUnitsDigit() {
     digit = platform::LocalSecondsDigit(now);
   }
   return digit;
+}
+
+void StepRunTitle(std::int64_t value, void (*show)(std::int64_t)) {
+  StepProgressTitle(lastTitleSecond, value, SecondsUnitsDigit, show);
 }

@@ -1,6 +1,7 @@
 // Console lines and the window title, the progress display of a run.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,9 +24,6 @@ void SetTitle(std::string_view text);
 // once per address.
 char SecondsUnitsDigit();
 
-// Units digit of the seconds at the last title change; code 0 until then.
-extern char LastTitleSecond;
-
 // The rate limit of the progress title, with the clock and the title as
 // parameters so that it can be driven by a test clock: show(address) at
 // most once per change of the seconds' units digit.
@@ -36,3 +34,7 @@ inline void StepProgressTitle(char& lastSecond, Address address, Clock&& readDig
   show(address);
   lastSecond = readDigit();  // the newer reading, if the second moved on
 }
+
+// The run's progress title: show(value) at most once per change of the
+// local clock's seconds' units digit, which this keeps.
+void StepRunTitle(std::int64_t value, void (*show)(std::int64_t));

@@ -13,6 +13,7 @@ namespace {
 
 bool anyOutputFailed = false;
 std::size_t committedFiles = 0;
+std::size_t expectedFiles = 0;
 // Names not to be opened this run, with the reason each is named for.
 std::vector<std::pair<std::string, std::string>> refused;
 // What each file this run has opened is, and its name; kept from the
@@ -259,3 +260,5 @@ bool NameAbandonedFiles(std::string_view reason) noexcept {
 
 bool OutputFailed() { return anyOutputFailed; }
 std::size_t CommittedFiles() { return committedFiles; }
+void ExpectOutputFiles(std::size_t count) { expectedFiles = count; }
+std::size_t ExpectedOutputFiles() { return expectedFiles; }

@@ -89,5 +89,8 @@ bool NameAbandonedFiles(std::string_view reason) noexcept;
 
 // Whether any file of this run could not be created or completely written.
 bool OutputFailed();
-// How many files were committed whole.
+// How many files were committed whole, of how many the run means to
+// write (0 until it says).
 std::size_t CommittedFiles();
+void ExpectOutputFiles(std::size_t count);
+std::size_t ExpectedOutputFiles();

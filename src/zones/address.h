@@ -42,10 +42,9 @@ inline constexpr unsigned Octet(Ipv4Value v, int index) { return (Unsigned(v) >>
 // a caller's buffer from a table of octet texts.
 namespace detail {
 struct OctetText {
-  char text[4];  // digits, then the separator that follows them
+  char text[4];  // digits, then a dot
   std::uint8_t length;  // digits only
 };
-template <char Separator>
 constexpr std::array<OctetText, 256> MakeOctetTexts() {
   std::array<OctetText, 256> table{};
   for (unsigned n = 0; n < 256; ++n) {
@@ -54,13 +53,12 @@ constexpr std::array<OctetText, 256> MakeOctetTexts() {
     if (n >= 100) t.text[len++] = static_cast<char>('0' + n / 100);
     if (n >= 10) t.text[len++] = static_cast<char>('0' + n / 10 % 10);
     t.text[len++] = static_cast<char>('0' + n % 10);
-    t.text[len] = Separator;
+    t.text[len] = '.';
     t.length = static_cast<std::uint8_t>(len);
   }
   return table;
 }
-inline constexpr std::array<OctetText, 256> kDotOctets = MakeOctetTexts<'.'>();
-inline constexpr std::array<OctetText, 256> kDashOctets = MakeOctetTexts<'-'>();
+inline constexpr std::array<OctetText, 256> kDotOctets = MakeOctetTexts();
 
 // Copies all four bytes (digits and separator); the caller keeps the part
 // it needs. Returns the end of the digits, or of the separator if kept.
@@ -69,9 +67,8 @@ inline char* PutOctet(char* out, const OctetText& t, bool keepSeparator) {
   return out + t.length + (keepSeparator ? 1 : 0);
 }
 
-template <char Separator>
 inline char* AppendQuad(char* out, unsigned w, unsigned x, unsigned y, unsigned z) {
-  const auto& table = Separator == '.' ? kDotOctets : kDashOctets;
+  const auto& table = kDotOctets;
   out = PutOctet(out, table[w], true);
   out = PutOctet(out, table[x], true);
   out = PutOctet(out, table[y], true);
@@ -87,13 +84,10 @@ inline char* AppendOctet(char* out, unsigned octet) { return detail::PutOctet(ou
 inline constexpr std::size_t AppendedQuadSpace = 16;
 
 inline char* AppendDottedQuad(char* out, Ipv4Value v) {
-  return detail::AppendQuad<'.'>(out, Octet(v, 0), Octet(v, 1), Octet(v, 2), Octet(v, 3));
+  return detail::AppendQuad(out, Octet(v, 0), Octet(v, 1), Octet(v, 2), Octet(v, 3));
 }
 inline char* AppendReverseQuad(char* out, Ipv4Value v) {
-  return detail::AppendQuad<'.'>(out, Octet(v, 3), Octet(v, 2), Octet(v, 1), Octet(v, 0));
-}
-inline char* AppendHostLabel(char* out, Ipv4Value v) {
-  return detail::AppendQuad<'-'>(out, Octet(v, 0), Octet(v, 1), Octet(v, 2), Octet(v, 3));
+  return detail::AppendQuad(out, Octet(v, 3), Octet(v, 2), Octet(v, 1), Octet(v, 0));
 }
 
 // Walks first..last inclusive in signed order; nothing when first > last.

@@ -13,12 +13,14 @@ std::string ReversePrimaryLine(const ZoneEntry& zone) {
   return line + std::string(zone.FileName);
 }
 
-void WriteBootInclude(const ZoneInputs& inputs) {
+void WriteBootInclude(const RunPlan& plan, const ZoneInputs& inputs) {
   PrintLine("Creating BOOT.NAM include file (" + std::string(BootIncludeName) + ") to include in your BOOT.NAM file.");
   OutputFile file = OpenOutputFile(BootIncludeName);
   WriteFileLine(file, "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
-  WriteFileLine(file, "PRIMARY  " + inputs.PrivateDomain + " " + std::string(ForwardZone.FileName));
-  for (const ZoneEntry& zone : ReverseZones) WriteFileLine(file, ReversePrimaryLine(zone));
-  if (inputs.Ipv6) WriteFileLine(file, ReversePrimaryLine(UniqueLocalZone));
+  for (const ZoneEntry* zone : plan.Zones) {
+    // The forward zone's name is known at run time only, and not aligned.
+    WriteFileLine(file, zone == &ForwardZone ? "PRIMARY  " + inputs.PrivateDomain + " " + std::string(zone->FileName)
+                                             : ReversePrimaryLine(*zone));
+  }
   CloseOutputFile(file);
 }

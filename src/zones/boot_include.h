@@ -1,13 +1,14 @@
-// BOOT.INC: the PRIMARY lines of all nineteen zones.
+// BOOT.INC: a PRIMARY line for each zone of the run.
 #pragma once
 
 #include <string>
 
 #include "zones/shared_state.h"
+#include "zones/zone_plan.h"
 #include "zones/zone_table.h"
 
-// Lines 3 to 20, one per reverse zone in network order: the file names
-// aligned in one column.
+// A reverse zone's line: the file names aligned in one column.
 std::string ReversePrimaryLine(const ZoneEntry& zone);
 
-void WriteBootInclude(const ZoneInputs& inputs);
+// The plan's zones, in its order.
+void WriteBootInclude(const RunPlan& plan, const ZoneInputs& inputs);

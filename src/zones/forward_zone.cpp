@@ -6,20 +6,19 @@
 #include "zones/progress.h"
 #include "zones/zone_file.h"
 
-void ProcessAddressBlock(const BlockSteps& steps, const ZoneInputs& inputs, OutputFile& forwardZone) {
-  if (steps.Switched) PrintLine(" + Processing " + PrefixText(*steps.Block) + " block");
-  ALines lines(steps.Block->Owner, inputs.PrivateDomain);
-  for (const AddressRange& r : steps.Detail) WriteLineBlocks(forwardZone, lines, r.first, r.last, UpdateProgressTitle);
-  for (const ZonePlan& zone : steps.Zones) WriteReverseZone(zone, inputs);
-}
-
-void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs) {
+OutputFile OpenForwardZone(const ZoneInputs& inputs) {
   PrintLine("Creating RFC1918.NAM");
   OutputFile forwardZone = OpenOutputFile(ForwardZone.FileName);
   WriteZoneHeader(forwardZone, inputs);
-  for (const BlockSteps& steps : plan.Blocks) ProcessAddressBlock(steps, inputs, forwardZone);
-  if (plan.UniqueLocal) WriteReverseZone(*plan.UniqueLocal, inputs);
-  // The hosts file's names in the private domain, beside the generic ones.
+  return forwardZone;
+}
+
+void WriteBlockARecords(OutputFile& forwardZone, const BlockSteps& steps, const ZoneInputs& inputs) {
+  ALines lines(steps.Block->Owner, inputs.PrivateDomain);
+  for (const AddressRange& r : steps.Detail) WriteLineBlocks(forwardZone, lines, r.first, r.last, UpdateProgressTitle);
+}
+
+void WriteNamedRecords(OutputFile& forwardZone, const ZoneInputs& inputs) {
   std::string line;
   for (const HostName& h : inputs.Hosts.forward) {
     char address[AppendedQuadSpace];
@@ -36,5 +35,4 @@ void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs) {
   }
   // The administrator's own records, read by the server at each load.
   for (const std::string& path : inputs.Records) WriteFileLine(forwardZone, "$INCLUDE " + path);
-  CloseOutputFile(forwardZone);
 }

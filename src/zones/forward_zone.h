@@ -1,5 +1,5 @@
-// The forward zone, written as the plan walks the three private blocks,
-// each block's reverse zones after its A records.
+// The forward zone's lines: its header, each block's A records, then the
+// named hosts' records and the administrator's own.
 #pragma once
 
 #include <algorithm>
@@ -19,7 +19,7 @@
 class ALines {
  public:
   ALines(OwnerForm owner, std::string_view domain) {
-    if (owner == OwnerForm::QualifiedLabel) middle_.append(".").append(domain);
+    if (owner == OwnerForm::QualifiedLabel) middle_ = GenericNameTail(domain);
     middle_ += " IN A ";
     block_.SetZ(platform::LineEnd);
   }
@@ -46,5 +46,10 @@ class ALines {
   LineBlock block_;
 };
 
-void ProcessAddressBlock(const BlockSteps& steps, const ZoneInputs& inputs, OutputFile& forwardZone);
-void WriteForwardZone(const RunPlan& plan, const ZoneInputs& inputs);
+// Said on the console, opened, and its header written.
+OutputFile OpenForwardZone(const ZoneInputs& inputs);
+// The generic A records of one block.
+void WriteBlockARecords(OutputFile& forwardZone, const BlockSteps& steps, const ZoneInputs& inputs);
+// The names of the hosts files in the private domain, then the
+// administrator's own records.
+void WriteNamedRecords(OutputFile& forwardZone, const ZoneInputs& inputs);

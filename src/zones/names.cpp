@@ -1,8 +1,30 @@
 #include "zones/names.h"
 
+#include "zones/zone_table.h"
+
 std::string WildcardTarget(std::string_view domain) {
   std::string target(WildcardLabel);
   return target.append(domain);
+}
+
+std::string GenericNameTail(std::string_view domain) {
+  std::string tail(".");
+  return tail.append(domain);
+}
+
+bool InDomain(std::string_view name, std::string_view domain) {
+  return name == domain || (name.size() > domain.size() && name[name.size() - domain.size() - 1] == '.' &&
+                            name.substr(name.size() - domain.size()) == domain);
+}
+
+MadeUpName MadeUpNameOf(std::string_view name, std::string_view domain) {
+  MadeUpName made;
+  made.wildcard = name == WildcardTarget(domain) || name == WildcardLabel;
+  if (InDomain(name, domain) && name.size() > domain.size()) {
+    const std::optional<Ipv4Value> generic = GenericLabelAddress(name.substr(0, name.size() - domain.size() - 1));
+    if (generic && PrivateBlockOf(*generic) != nullptr) made.generic = generic;
+  }
+  return made;
 }
 
 std::optional<Ipv4Value> GenericLabelAddress(std::string_view label) {

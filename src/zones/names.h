@@ -13,6 +13,9 @@
 inline constexpr std::string_view WildcardLabel = "private.ip-address.";
 std::string WildcardTarget(std::string_view domain);
 
+// What follows an address's generic label in its name: "." and the domain.
+std::string GenericNameTail(std::string_view domain);
+
 // An address's generic name is its host label, a-b-c-d, in the private
 // domain. The line writers lay it down a /24 at a time: the stem "a-b-c-"
 // that the /24 shares, then the last octet, then the domain.
@@ -25,6 +28,19 @@ inline char* AppendGenericStem(char* out, Ipv4Value address) {
 }
 // The address whose generic label this is ("10-1-2-7"), if it is one.
 std::optional<Ipv4Value> GenericLabelAddress(std::string_view label);
+
+// Whether a fully qualified name is the domain or lies under it.
+bool InDomain(std::string_view name, std::string_view domain);
+
+// A name (fully qualified, lower case) that the run makes up itself: the
+// wildcard's target (its label alone too: a search list adds the domain),
+// or the generic name of a private address. Either answers for addresses
+// that are not a host's own, so nothing else may take it.
+struct MadeUpName {
+  bool wildcard = false;
+  std::optional<Ipv4Value> generic;  // the address, inside the private blocks
+};
+MadeUpName MadeUpNameOf(std::string_view name, std::string_view domain);
 
 // Names are ASCII host names: case is folded on ASCII letters alone.
 void LowerCase(std::string& text);

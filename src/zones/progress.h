@@ -7,13 +7,13 @@
 #include "zones/address.h"
 #include "zones/shared_state.h"
 
-inline void ShowProgressTitle(Ipv4Value address) {
+inline void ShowProgressTitle(std::int64_t address) {
   std::string title(BannerText);
-  title += FormatDottedQuad(address);
+  title += FormatDottedQuad(static_cast<Ipv4Value>(address));
   SetTitle(title);
 }
 
 // Called once per address of a detailed block, before its line.
 inline void UpdateProgressTitle(Ipv4Value address) {
-  StepProgressTitle(LastTitleSecond, address, SecondsUnitsDigit, ShowProgressTitle);
+  StepRunTitle(address, ShowProgressTitle);
 }

@@ -2,6 +2,7 @@
 // that the command line decides, passed down as one value.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,7 +10,8 @@
 #include <vector>
 
 #include "zones/address.h"
-#include "zones/hosts.h"
+#include "zones/host_table.h"
+#include "zones/zone_table.h"
 
 inline constexpr std::string_view BannerText = "Talvenor Zonquist ";
 inline constexpr int BuildStamp = 20070118;  // always shown as its eight digits
@@ -26,8 +28,9 @@ struct ZoneInputs {
   std::int64_t Ttl = -1;      // of every record; -1: none given, no $TTL line
   // Every address that gets its generic records: merged, in address order.
   std::vector<AddressRange> Detail;
-  // The blocks detailed whole by a switch (or by none): each says so.
-  std::vector<AddressRange> Switched;
+  // The blocks detailed whole by a switch (or by none), in BlockPlan's
+  // order: each says so.
+  std::array<bool, BlockPlan.size()> Switched{};
   HostTable Hosts;
   bool Ipv6 = false;  // rfd.rev and the AAAA records are written
   // Files of the administrator's own records, by absolute path, which the

@@ -23,18 +23,6 @@ void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs) {
   WriteFileLine(file, header);
 }
 
-std::optional<std::string> IncludePathProblem(std::string_view path) {
-  for (unsigned char c : path) {
-    if (c == ' ' || c == '\t') return "a blank";
-    if (c == ';') return "a \";\", which opens a comment";
-    if (c == '"') return "a double quote";
-    if (c == '(' || c == ')') return "a parenthesis";
-    if (c == '\\') return "a backslash, an escape in a zone file";
-    if (c < 33 || c > 126) return "a byte outside printable ASCII";
-  }
-  return std::nullopt;
-}
-
 namespace {
 
 // The absolute name of a node of the reverse tree: its octets from the
@@ -60,7 +48,7 @@ namespace {
 // exists), then the address's own name; owners written whole.
 void WriteNibbleLines(OutputFile& file, const ZonePlan& plan, const ZoneInputs& inputs, const std::string& wildcard) {
   WriteFileLine(file, "*" + wildcard);
-  constexpr int kApex = 2;  // d.f
+  constexpr int kApex = UniqueLocalNibbles;
   std::string line;
   const Ipv6Value* previous = nullptr;
   for (const HostName6& h : plan.Names6) {
@@ -102,25 +90,20 @@ void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
     WriteNibbleLines(file, plan, inputs, wildcard);
     return CloseOutputFile(file);
   }
-  // Every written address as runs.
   auto named = plan.Names.begin();
   const auto namedEnd = plan.Names.end();
-  std::vector<AddressRange> written(plan.Detail);
-  for (const HostName& h : plan.Names) written.push_back({h.address, h.address});
   std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
-  for (const AddressRange& r : MergeRanges(std::move(written))) runs.emplace_back(u(r.first), u(r.last));
+  for (const AddressRange& r : plan.Written) runs.emplace_back(u(r.first), u(r.last));
   // A /16 node needs its wildcard when not all its 256 /24s hold a name
   // (in a /16 zone that node is the zone's own top).
   const bool byEight = (u(zone.Last) - u(zone.First)) > 0xFFFF;
   std::array<unsigned, 256> slash24s{};
-  std::uint64_t addresses = 0;
   std::uint32_t lastCounted = ~0u;
   for (const auto& [first, last] : runs) {
-    addresses += last - first + 1;
     for (std::uint32_t node = first >> 8; node <= last >> 8; ++node)
       if (node != lastCounted) ++slash24s[node >> 8 & 0xFF], lastCounted = node;
   }
-  if (addresses < std::uint64_t{u(zone.Last) - u(zone.First)} + 1) WriteFileLine(file, "*" + wildcard);
+  if (plan.Kind != ZoneKind::Whole) WriteFileLine(file, "*" + wildcard);
   PtrLines lines(inputs.PrivateDomain);
   std::uint32_t slash16 = ~0u;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pieces;

@@ -20,8 +20,8 @@ class PtrLines {
   // Z, the longest piece: "." + the domain + the line end.
   static_assert(1 + MaxDomainLength + 2 <= LineBlock::kLongestPiece, "the longest Z piece must fit");
   explicit PtrLines(std::string_view domain) {
-    std::string z(".");
-    z.append(domain).append(platform::LineEnd);
+    std::string z = GenericNameTail(domain);
+    z.append(platform::LineEnd);
     block_.SetZ(z);
   }
   // The pieces for a's /24: X empty, Y ".c.b.a.in-addr.arpa. IN PTR a-b-c-".
@@ -44,10 +44,6 @@ class PtrLines {
 };
 
 void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs);
-
-// Why a path cannot follow $INCLUDE in a zone file as it is (unquoted: two
-// servers refuse a quoted one), or nothing.
-std::optional<std::string> IncludePathProblem(std::string_view path);
 
 // A reverse zone as planned: the generic ranges and the named addresses.
 // Every address not written answers with the wildcard's name: a wildcard

@@ -1,15 +1,16 @@
 #include "zones/zone_plan.h"
 
-#include <algorithm>
-
 ZonePlan PlanZone(const ZoneEntry& zone, const std::vector<AddressRange>& detail, const HostTable& hosts) {
   // IPv6 has no generic names: only the named addresses and the wildcards.
-  if (zone.Ipv6) return {zone, hosts.names6.empty() ? ZoneKind::Wildcard : ZoneKind::Partial, {}, {}, hosts.names6};
+  if (zone.Ipv6) return {zone, hosts.names6.empty() ? ZoneKind::Wildcard : ZoneKind::Partial, {}, {}, hosts.names6, {}};
   const AddressRange range{zone.First, zone.Last};
-  ZonePlan plan{zone, ZoneKind::Partial, RangesWithin(detail, range), HostNamesWithin(hosts, range), {}};
-  if (plan.Detail.size() == 1 && plan.Detail[0].first == zone.First && plan.Detail[0].last == zone.Last)
+  ZonePlan plan{zone, ZoneKind::Partial, RangesWithin(detail, range), HostNamesWithin(hosts, range), {}, {}};
+  std::vector<AddressRange> written(plan.Detail);
+  for (const HostName& h : plan.Names) written.push_back({h.address, h.address});
+  plan.Written = MergeRanges(std::move(written));
+  if (plan.Written.size() == 1 && plan.Written[0].first == zone.First && plan.Written[0].last == zone.Last)
     plan.Kind = ZoneKind::Whole;
-  else if (plan.Detail.empty() && plan.Names.empty())
+  else if (plan.Written.empty())
     plan.Kind = ZoneKind::Wildcard;
   return plan;
 }
@@ -21,24 +22,28 @@ std::string ConsoleLine(const ZonePlan& plan) {
   return line;
 }
 
+std::vector<std::string_view> PlannedFileNames(const ZoneInputs& inputs) {
+  std::vector<std::string_view> names = {BootIncludeName, ForwardZone.FileName};
+  for (const AddressBlock& block : BlockPlan)
+    for (const ZoneEntry& zone : block.Zones) names.push_back(zone.FileName);
+  if (inputs.Ipv6) names.push_back(UniqueLocalZone.FileName);
+  return names;
+}
+
 RunPlan PlanRun(const ZoneInputs& inputs) {
   RunPlan plan;
-  plan.FileNames = {BootIncludeName, ForwardZone.FileName};
-  for (const AddressBlock& block : BlockPlan) {
-    const AddressRange whole = block.Range();
-    BlockSteps steps{&block, false, RangesWithin(inputs.Detail, whole), {}};
-    steps.Switched = std::any_of(inputs.Switched.begin(), inputs.Switched.end(), [&](const AddressRange& r) {
-      return r.first == whole.first && r.last == whole.last;
-    });
-    for (const ZoneEntry& zone : block.Zones) {
-      steps.Zones.push_back(PlanZone(zone, steps.Detail, inputs.Hosts));
-      plan.FileNames.push_back(zone.FileName);
-    }
+  plan.Zones.push_back(&ForwardZone);
+  for (const ZoneEntry& zone : ReverseZones) plan.Zones.push_back(&zone);
+  for (std::size_t b = 0; b < BlockPlan.size(); ++b) {
+    const AddressBlock& block = BlockPlan[b];
+    BlockSteps steps{&block, inputs.Switched[b], RangesWithin(inputs.Detail, block.Range()), {}};
+    for (const ZoneEntry& zone : block.Zones) steps.Zones.push_back(PlanZone(zone, steps.Detail, inputs.Hosts));
     plan.Blocks.push_back(std::move(steps));
   }
   if (inputs.Ipv6) {
     plan.UniqueLocal = PlanZone(UniqueLocalZone, {}, inputs.Hosts);
-    plan.FileNames.push_back(UniqueLocalZone.FileName);
+    plan.Zones.push_back(&UniqueLocalZone);
   }
+  plan.FileNames = PlannedFileNames(inputs);
   return plan;
 }

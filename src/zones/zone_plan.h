@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "zones/address.h"
-#include "zones/hosts.h"
+#include "zones/host_table.h"
 #include "zones/shared_state.h"
 #include "zones/zone_table.h"
 
@@ -24,6 +24,9 @@ struct ZonePlan {
   std::vector<AddressRange> Detail;  // generic records: inside the zone, in address order
   std::span<const HostName> Names;   // the hosts file's, in address order
   std::span<const HostName6> Names6;  // the same, in the IPv6 zone
+  // Every address with a record of its own, generic or named: merged, in
+  // address order.
+  std::vector<AddressRange> Written;
 };
 // A reverse zone: what it holds, from the generic ranges and the names in
 // it (which the inputs keep). The console line says it.
@@ -40,8 +43,12 @@ struct BlockSteps {
 struct RunPlan {
   std::vector<BlockSteps> Blocks;  // in the order they are written
   std::optional<ZonePlan> UniqueLocal;  // with --ipv6, written last
+  // The zones as BOOT.INC lists them: the forward zone first.
+  std::vector<const ZoneEntry*> Zones;
   // Every file the run writes, in the order it writes them.
   std::vector<std::string_view> FileNames;
 };
 // The plan keeps views into the inputs: they outlive it.
 RunPlan PlanRun(const ZoneInputs& inputs);
+// Its FileNames, known before the outside files are read.
+std::vector<std::string_view> PlannedFileNames(const ZoneInputs& inputs);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -21,9 +22,20 @@ struct ZoneEntry {
   bool Ipv6 = false;  // the unique local addresses, fd00::/8, instead
 };
 
+// The trees of reverse names: no private domain may lie under arpa.
+inline constexpr std::string_view ReverseTreeName = "in-addr.arpa.";
+inline constexpr std::string_view ArpaName = "arpa.";
+
 inline constexpr ZoneEntry ForwardZone = {"", "rfc1918.nam", 0, 0};
-// With --ipv6: the zone that RFC 6303 and every resolver give fd00::/8.
+// With --ipv6: the zone that RFC 6303 and every resolver give fd00::/8,
+// the unique local addresses whose first byte is this one.
+inline constexpr std::uint8_t UniqueLocalByte = 0xFD;
+inline constexpr int UniqueLocalNibbles = 2;  // the zone's apex, d.f
 inline constexpr ZoneEntry UniqueLocalZone = {"d.f.ip6.arpa.", "rfd.rev", 0, 0, true};
+static_assert(UniqueLocalZone.ZoneName[0] == "0123456789abcdef"[UniqueLocalByte & 0xF] &&
+                  UniqueLocalZone.ZoneName[2] == "0123456789abcdef"[UniqueLocalByte >> 4],
+              "the IPv6 zone is named after its byte");
+inline constexpr bool InUniqueLocalZone(const Ipv6Value& v) { return v.bytes[0] == UniqueLocalByte; }
 
 // In network order, as BOOT.INC lists them.
 inline constexpr std::array<ZoneEntry, 18> ReverseZones = {{

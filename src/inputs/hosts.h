@@ -7,27 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "zones/address.h"
-
-// Names are kept once each in one text, so that a large hosts file costs
-// little more than its names.
-struct HostName {
-  Ipv4Value address;
-  std::uint32_t at;    // where the name stands in HostTable::text
-  std::uint32_t size;  // fully qualified, with its final dot
-};
-
-// An IPv6 address's name, kept the same way.
-struct HostName6 {
-  Ipv6Value address;
-  std::uint32_t at;
-  std::uint32_t size;
-};
+#include "zones/host_table.h"
 
 // Why an entry was left out; each has its words on the skip line.
 enum SkipReason : unsigned {
@@ -37,7 +22,7 @@ enum SkipReason : unsigned {
   SkipMulticast = 8,     // and the reserved 240.0.0.0/4; ff00::/8
   SkipMapped = 16,       // ::ffff:0:0/96
   SkipOutside = 32,      // public, and no name in the domain
-  SkipIpv6 = 64,         // every IPv6 entry, without --ipv6
+  SkipIpv6 = 64,         // any other IPv6 entry, without --ipv6
 };
 
 // The entries of one file that were left out.
@@ -51,19 +36,6 @@ struct SkippedEntries {
 // the file named when there are several.
 std::string SkipLine(const SkippedEntries& skipped, bool nameFile);
 
-struct HostTable {
-  std::string text;             // the names, one after another
-  std::vector<HostName> names;  // in the blocks, in address order, one per address: its first entry's first name
-  std::vector<HostName> forward;  // in the files' order, each pair once: names in the private domain
-  std::vector<SkippedEntries> skipped;  // of each file that had any
-  // With --ipv6: the names of fd00::/8, sorted, one per address; and the
-  // names in the domain at IPv6 addresses, each pair once.
-  std::vector<HostName6> names6;
-  std::vector<HostName6> forward6;
-  template <class Name>
-  std::string_view NameOf(const Name& h) const { return std::string_view(text).substr(h.at, h.size); }
-};
-
 struct HostsFile {
   std::string name;  // as given, for the error and skip lines
   std::string text;
@@ -71,11 +43,9 @@ struct HostsFile {
 struct HostsParse {
   std::optional<std::string> error;  // the error line
   HostTable table;
+  std::vector<SkippedEntries> skipped;  // of each file that had any
 };
 // The files in the order given: the first entry of an address names it.
 // IPv6 entries are read only with `ipv6`; else they are skipped.
 HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain, bool ipv6 = false);
 HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain, bool ipv6 = false);
-
-// The names of the table whose addresses lie in the range.
-std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range);

@@ -1,8 +1,9 @@
-#include "zones/hosts.h"
+#include "inputs/hosts.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <tuple>
 
 #include "output/console.h"
 #include "zones/names.h"
@@ -33,47 +34,42 @@ unsigned SkipReasonOf(const Ipv6Value& v) {
   return 0;
 }
 
-bool InDomain(std::string_view name, std::string_view domain) {
-  return name == domain || (name.size() > domain.size() && name[name.size() - domain.size() - 1] == '.' &&
-                            name.substr(name.size() - domain.size()) == domain);
-}
-
 // Why a name may not stand in an entry for `address` (nothing for IPv6),
-// or nothing. `name` is fully qualified and lower case; `wildcard` is the
-// wildcard's target.
+// or nothing. `name` is fully qualified and lower case.
 std::optional<std::string> RefusedName(std::string_view name, std::string_view given, std::string_view domain,
-                                       std::string_view wildcard, std::optional<Ipv4Value> address) {
+                                       std::optional<Ipv4Value> address) {
   if (name.size() > 254)
     return "too long: " + Shown(given) + " makes a name of " + std::to_string(name.size()) +
            " characters with its final dot, and a name has at most 254";
   const std::string_view last = name.substr(name.find_last_of('.', name.size() - 2) + 1);
   if (std::all_of(last.begin(), last.end() - 1, [](char c) { return c >= '0' && c <= '9'; }))
     return "not a host name: " + Shown(given) + " (its last label is a number; two entries on one line?)";
-  // Written without the domain it is still read as the target where a
-  // search list adds the domain.
-  if (name == wildcard || name == WildcardLabel)
-    return Shown(given) + " is the wildcard's name, which every unnamed private address answers";
-  if (InDomain(name, domain) && name.size() > domain.size()) {
-    const std::optional<Ipv4Value> generic = GenericLabelAddress(name.substr(0, name.size() - domain.size() - 1));
-    if (generic && PrivateBlockOf(*generic) != nullptr && generic != address)
-      return Shown(given) + " is the generic name of " + FormatDottedQuad(*generic) + ", not of this address";
-  }
+  const MadeUpName made = MadeUpNameOf(name, domain);
+  if (made.wildcard) return Shown(given) + " is the wildcard's name, which every unnamed private address answers";
+  if (made.generic && made.generic != address)
+    return Shown(given) + " is the generic name of " + FormatDottedQuad(*made.generic) + ", not of this address";
   return std::nullopt;
 }
 
-// Each record once, where it first stands: sorted by a hash, and the
-// names and addresses compared only where the hashes meet.
+// Each record once, where it first stands: sorted by a hash, then by name,
+// address and place, so that equal records stand together and the first
+// of each leads.
 template <class Name, class AddressHash>
 void KeepFirstOfEach(const HostTable& table, std::vector<Name>& names, AddressHash addressHash) {
-  auto key = [&](const Name& h) { return std::pair(table.NameOf(h), h.address); };
   std::vector<std::pair<std::uint64_t, std::uint32_t>> order(names.size());
   for (std::uint32_t i = 0; i < order.size(); ++i)
     order[i] = {std::hash<std::string_view>{}(table.NameOf(names[i])) * 31 + addressHash(names[i]), i};
-  std::sort(order.begin(), order.end());
+  auto key = [&](const std::pair<std::uint64_t, std::uint32_t>& o) {
+    return std::tuple(o.first, table.NameOf(names[o.second]), names[o.second].address, o.second);
+  };
+  std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
   std::vector<bool> repeated(names.size());
-  for (std::size_t i = 0; i < order.size(); ++i)
-    for (std::size_t j = i; j-- > 0 && order[j].first == order[i].first;)
-      if (key(names[order[j].second]) == key(names[order[i].second])) repeated[order[i].second] = true;
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    const Name& a = names[order[i - 1].second];
+    const Name& b = names[order[i].second];
+    if (order[i - 1].first == order[i].first && a.address == b.address && table.NameOf(a) == table.NameOf(b))
+      repeated[order[i].second] = true;
+  }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < names.size(); ++i)
     if (!repeated[i]) names[kept++] = names[i];
@@ -121,7 +117,6 @@ std::string SkipLine(const SkippedEntries& skipped, bool nameFile) {
 HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view domain, bool ipv6) {
   HostsParse parse;
   HostTable& table = parse.table;
-  const std::string wildcard = WildcardTarget(domain);
   std::string name;
   std::vector<HostName> entryNames;
   for (const HostsFile& file : files) {
@@ -132,6 +127,7 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
     auto fail = [&](const std::string& reason) {
       parse.error = "Error: " + Shown(file.name) + ":" + std::to_string(lineNumber) + ": " + reason;
       parse.table = {};
+      parse.skipped.clear();
       return parse;
     };
     for (std::size_t at = 0; at < text.size();) {
@@ -156,12 +152,16 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
       const std::optional<Ipv6Value> address6 = address ? std::nullopt : ParseIpv6(first);
       if (!address && !address6) return fail("not an IPv4 or IPv6 address: " + Shown(first));
       unsigned skip = address ? SkipReasonOf(*address) : SkipReasonOf(*address6);
-      if (address6 && !ipv6) skip = SkipIpv6;
+      if (address6 && !ipv6 && skip == 0) skip = SkipIpv6;
       // The unique local addresses are this run's to name.
-      const bool inBlocks = address ? PrivateBlockOf(*address) != nullptr : address6->bytes[0] == 0xFD;
+      const bool inBlocks = address ? PrivateBlockOf(*address) != nullptr : InUniqueLocalZone(*address6);
       std::size_t names = 0, forward = 0;
+      // A name refused on a line that ends up written nowhere is no error.
+      std::optional<std::string> unwritten;
       entryNames.clear();
       for (std::string_view given = field(); !given.empty(); given = field(), ++names) {
+        // A skipped line's names are never written: nothing to check.
+        if (skip) continue;
         name.assign(given);
         LowerCase(name);
         if (name.back() == '.') name.pop_back();
@@ -169,14 +169,21 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
         // checked already.
         const bool relative = name.find('.') == std::string::npos;
         name += '.';
-        if (!HasHostNameLabels(name)) return fail("not a host name: " + Shown(given));
         if (relative) name.append(domain);
-        if (std::optional<std::string> refused = RefusedName(name, given, domain, wildcard, address)) return fail(*refused);
-        if (skip) continue;
+        const bool inDomain = InDomain(name, domain);
+        std::optional<std::string> refused;
+        if (!HasHostNameLabels(relative ? name.substr(0, name.size() - domain.size()) : name))
+          refused = "not a host name: " + Shown(given);
+        else
+          refused = RefusedName(name, given, domain, address);
+        if (refused) {
+          if (inBlocks || inDomain) return fail(*refused);
+          if (!unwritten) unwritten = std::move(refused);
+          continue;
+        }
         // The same name twice in one entry is one.
         if (std::any_of(entryNames.begin(), entryNames.end(), [&](const HostName& e) { return table.NameOf(e) == name; }))
           continue;
-        const bool inDomain = InDomain(name, domain);
         if (!inBlocks && !inDomain) continue;
         const auto at = static_cast<std::uint32_t>(table.text.size()), size = static_cast<std::uint32_t>(name.size());
         table.text += name;
@@ -190,13 +197,14 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
         if (inDomain) table.forward.push_back(entryNames.back()), ++forward;
       }
       if (names == 0) return fail("an address and no name");
+      if (unwritten && forward != 0) return fail(*unwritten);
       if (!skip && !inBlocks && forward == 0) skip = SkipOutside;
       if (!skip) continue;
       ++skipped.count;
       skipped.reasons |= skip;
       if (skipped.lines.size() < 10) skipped.lines.push_back(lineNumber);
     }
-    if (skipped.count != 0) table.skipped.push_back(std::move(skipped));
+    if (skipped.count != 0) parse.skipped.push_back(std::move(skipped));
   }
   // The first entry of an address names it, as the C library's lookup does.
   constexpr auto u = Unsigned;
@@ -221,13 +229,4 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
 
 HostsParse ParseHosts(std::string_view text, std::string_view fileName, std::string_view domain, bool ipv6) {
   return ParseHosts({HostsFile{std::string(fileName), std::string(text)}}, domain, ipv6);
-}
-
-std::span<const HostName> HostNamesWithin(const HostTable& hosts, AddressRange range) {
-  constexpr auto u = Unsigned;
-  auto first = std::lower_bound(hosts.names.begin(), hosts.names.end(), u(range.first),
-                                [&](const HostName& h, std::uint32_t a) { return u(h.address) < a; });
-  auto last = std::upper_bound(first, hosts.names.end(), u(range.last),
-                               [&](std::uint32_t a, const HostName& h) { return a < u(h.address); });
-  return {first, last};
 }

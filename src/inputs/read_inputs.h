@@ -1,0 +1,19 @@
+// The files from outside, read whole and checked before anything is
+// written; they become the run's inputs and write nothing themselves.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zones/shared_state.h"
+
+struct OutsideFiles {
+  std::vector<std::string> hosts;    // as given, in order
+  std::vector<std::string> records;  // likewise
+};
+
+// Into the inputs; the console lines that say what was taken and left are
+// added to `lines`. The error line, or nothing.
+std::optional<std::string> ReadOutsideFiles(const OutsideFiles& files, ZoneInputs& inputs,
+                                            std::vector<std::string>& lines);
