@@ -4,9 +4,9 @@
 # build with all its tests (the DNS servers and resolvers side by side, each
 # in a network namespace of its own, and the packages), the tests that run
 # the tool in a clang build with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and twenty seconds of fuzzing of the command
-# line (its coverage stops growing within five, nearly all its features
-# within fifteen).
+# UndefinedBehaviorSanitizer, and twenty seconds each of fuzzing the command
+# line and the records reader (whose accepted zones BIND's and Knot's
+# checkers then load).
 # Builds and passes overlap where they can; the last lines give each step's
 # time.
 # Packages installed here start no service, now or at the next boot; what
@@ -267,18 +267,35 @@ sanitizer() {
 # build-logs/.
 fuzz() {
   CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZONQUIST_FUZZ=ON -DZONQUIST_TESTS=OFF -DZONQUIST_WERROR=ON
-  cmake --build build-fuzz -j"$jobs" --target fuzz_command_line
-  local corpus status=0
-  corpus=$(mktemp -d)
-  build-fuzz/fuzz_command_line -max_total_time="${ZONQUIST_FUZZ_SECONDS:-20}" -print_final_stats=1 \
-    -artifact_prefix="$logs/fuzz-" "$corpus" tests/fuzz_seeds >"$logs/fuzzer.out" 2>&1 || status=$?
-  rm -rf "$corpus"
-  if ((status)); then
-    tail -40 "$logs/fuzzer.out"
-    echo "fuzzing failed (exit status $status); the input: $(ls "$logs"/fuzz-* 2>/dev/null | tr '\n' ' ')"
-    return "$status"
+  cmake --build build-fuzz -j"$jobs" --target fuzz_command_line fuzz_records
+  local corpus status target seeds zones zone
+  zones=$(mktemp -d)
+  for target in command_line records; do
+    seeds=tests/fuzz_seeds
+    [[ $target == command_line ]] || seeds=tests/fuzz_seeds_$target
+    corpus=$(mktemp -d)
+    status=0
+    ZONQUIST_FUZZ_ZONES=$zones build-fuzz/fuzz_$target -max_total_time="${ZONQUIST_FUZZ_SECONDS:-20}" -print_final_stats=1 \
+      -artifact_prefix="$logs/fuzz-$target-" "$corpus" "$seeds" >"$logs/fuzzer-$target.out" 2>&1 || status=$?
+    rm -rf "$corpus"
+    if ((status)); then
+      tail -40 "$logs/fuzzer-$target.out"
+      echo "fuzzing $target failed (exit status $status); the input: $(ls "$logs"/fuzz-$target-* 2>/dev/null | tr '\n' ' ')"
+      return "$status"
+    fi
+    tail -4 "$logs/fuzzer-$target.out"
+  done
+  # What the records reader accepted, every checker loads.
+  if command -v named-checkzone >/dev/null && command -v kzonecheck >/dev/null; then
+    for zone in "$zones"/*; do
+      named-checkzone -q lan.internal. "$zone" || { cp "$zone" "$logs/fuzz-refused-zone"; echo "named-checkzone refused $logs/fuzz-refused-zone"; return 1; }
+      kzonecheck -o lan.internal. "$zone" >/dev/null || { cp "$zone" "$logs/fuzz-refused-zone"; echo "kzonecheck refused $logs/fuzz-refused-zone"; return 1; }
+    done
+    echo "the records reader's accepted zones: $(ls "$zones" | wc -l) loaded by named-checkzone and kzonecheck"
+  else
+    echo "the checkers of accepted records skipped: install bind9-utils and knot-dnssecutils"
   fi
-  tail -4 "$logs/fuzzer.out"
+  rm -rf "$zones"
   echo "fuzzing: no crash"
 }
 fuzzing="fuzzing for ${ZONQUIST_FUZZ_SECONDS:-20} s"

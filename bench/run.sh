@@ -31,12 +31,23 @@ hosts6=$(mktemp /tmp/zonquist-bench-hosts6-XXXXXX)
 awk 'BEGIN { srand(6); for (i = 0; i < 100000; i++)
   printf "fd12:3456:789a:%x:%x:%x:%x:%x host6-%d\n", i % 4, int(rand() * 65536), int(rand() * 65536), int(rand() * 65536),
     int(rand() * 65536), i }' >"$hosts6"
+# 10,000 records of one's own, of every accepted type, beside the hosts;
+# and 20,000 hosts lines that are all one entry.
+records=$(mktemp /tmp/zonquist-bench-records-XXXXXX)
+awk 'BEGIN { for (i = 0; i < 2000; i++) {
+  printf "rec-%d IN A 10.200.%d.%d\n", i, int(i / 256), i % 256
+  printf "rec-%d 300 IN MX 10 host-%d\n", i, i
+  printf "_svc-%d._tcp SRV 0 100 %d host-%d\n", i, 1000 + i, i
+  printf "alias-%d CNAME host-%d\n", i, i
+  printf "txt-%d TXT \"entry %d; of the bench\"\n", i, i } }' >"$records"
+same=$(mktemp /tmp/zonquist-bench-same-XXXXXX)
+awk 'BEGIN { for (i = 0; i < 20000; i++) print "10.1.2.3 same" }' >"$same"
 for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")
   "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - \
     "--hosts=$hosts --detail=10.0.0.0/8 --detail=172.16.0.0/12 --detail=192.168.0.0/16" "--hosts=$hosts" \
-    "--ipv6 --hosts=$hosts6" /A /B /C --detail=10.1.0.0/16
+    "--ipv6 --hosts=$hosts6" "--hosts=$hosts --records=$records" "--hosts=$same" /A /B /C --detail=10.1.0.0/16
   rm -rf "$dir"
 done
-rm -f "$hosts" "$hosts6"
+rm -f "$hosts" "$hosts6" "$records" "$same"

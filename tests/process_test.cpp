@@ -55,15 +55,17 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
        {kBanner, "Error: could not read " + inputs / "none" + ": " +
                      (BuildLineEnd() == "\r\n" ? "File not found" : "No such file or directory")},
        1},
+      // A records file is checked whole, and may not be one of the run's own.
       {{"--records", inputs / "my records", "lan.internal."},
-       {kBanner, "Error: --records: " + std::string(BuildLineEnd() == "\r\n" ? "Z:" : "") + inputs / "my records" +
-                     " cannot stand in a zone file: it holds a blank; name a link to it from a path without one"},
+       {kBanner, "Error: " + inputs / "my records" + ":2: the type CNAM is not one that every server loads alike; "
+                 "accepted: A, AAAA, CNAME, MX, NS, SRV and TXT"},
        1},
+      {{"--records", "r10.rev", "lan.internal."}, {kBanner, "Error: --records: r10.rev is r10.rev, a file this run writes"}, 1},
       {{"--hosts", inputs / "good", "--hosts", inputs / "generic", "lan.internal."},
        {kBanner, "Error: " + inputs / "generic" + ":1: 10-1-2-7 is the generic name of 10.1.2.7, not of this address"}, 1},
   };
   WriteFile(inputs / "good", "10.1.2.2 db\n");
-  WriteFile(inputs / "my records", "@ IN MX 10 mail\n");
+  WriteFile(inputs / "my records", "@ IN MX 10 mail\nwiki IN CNAM fs\n");
   WriteFile(inputs / "generic", "10.9.9.9 10-1-2-7\n");
   for (const Case& c : cases) {
     TempDir dir;
@@ -162,18 +164,20 @@ TEST(Process, DetailAndHostsRun) {
                   "10-1-2-2.lan.internal. IN A 10.1.2.2", "10-1-2-3.lan.internal. IN A 10.1.2.3",
                   "fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2"}));
   // The hosts alone: their names and the wildcards, a small run; records
-  // of one's own included by their absolute path.
+  // of one's own written in after them, their path said tidied.
   TempDir alone;
   WriteFile(alone / "own.zone", "@ IN MX 10 mail\n");
-  r = RunZonquistIn(alone.path(), {"--hosts", inputs / "hosts", "lan.internal.", "--records", "own.zone"});
+  ASSERT_EQ(mkdir((alone / "sub").c_str(), 0755), 0);
+  r = RunZonquistIn(alone.path(), {"--hosts", inputs / "hosts", "lan.internal.", "--records", "./sub/../own.zone"});
   const std::string own = std::string(BuildLineEnd() == "\r\n" ? "Z:" : "") + alone / "own.zone";
   transcript[1] = " + Skipped 1 hosts entries (loopback): line 2";
-  transcript[2] = " + Records of " + own + " included in rfc1918.nam";
+  transcript[2] = " + Records of " + own + " checked: 1 in rfc1918.nam";
   EXPECT_EQ(r.out, JoinLines(transcript));
   EXPECT_EQ(ReadFile(alone / "r10.rev"),
             file({"*" + w, "*.1.10.in-addr.arpa." + w, "*.2.1.10.in-addr.arpa." + w, "2.2.1.10.in-addr.arpa. IN PTR db.lan.internal."}));
   EXPECT_EQ(ReadFile(alone / "rfc1918.nam"),
-            file({"fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2", "$INCLUDE " + own}));
+            file({"fs.lan.internal. IN A 192.168.1.20", "db.lan.internal. IN A 10.1.2.2",
+                  "lan.internal. IN MX 10 mail.lan.internal."}));
   // With --ipv6: a twenty-first file, its zone listed last, counted too.
   TempDir six;
   WriteFile(inputs / "dual", "10.1.2.2 db\nfd00::2 db\n");

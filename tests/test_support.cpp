@@ -317,8 +317,8 @@ std::vector<std::string> HelpTranscript() {
       "                      repeat it for more prefixes",
       "  --hosts FILE        real hosts' names from FILE (as /etc/hosts), and detail",
       "                      for them only without a switch or --detail; repeatable",
-      "  --records FILE      records of your own (zone-file syntax), which rfc1918.nam",
-      "                      includes from FILE at each load; repeatable",
+      "  --records FILE      records of your own (zone-file syntax), checked and",
+      "                      written into rfc1918.nam; repeatable",
       "  --ipv6              IPv6 too: rfd.rev for fd00::/8, and AAAA records for the",
       "                      hosts files' IPv6 names (no value)",
   };

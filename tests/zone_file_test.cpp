@@ -339,3 +339,85 @@ TEST(LineBlocks, EqualLinesBuiltOneByOne) {
 }
 
 }  // namespace
+
+#include "inputs/records.h"
+#include "output/console.h"
+
+namespace {
+
+// Records of one's own: every line read as every server would read it, then
+// written in one form; a line that a server would refuse, or that would
+// take a name the run writes, is an error with its file and line.
+TEST(ParseRecords, GoodAndBad) {
+  const HostTable hosts = ParseHosts("10.1.2.5 build wiki\nfd00::5 v6host\n", "hosts", "lan.internal.", true).table;
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;  // or "Error: own:LINE: reason" alone
+    std::int64_t ttl = -1;
+  };
+  auto error = [](const std::string& what) { return std::vector<std::string>{"Error: own:" + what}; };
+  const std::string accepted = "accepted: A, AAAA, CNAME, MX, NS, SRV and TXT";
+  const Case cases[] = {
+      {"\xEF\xBB\xBF@ IN MX 10 mail\r\nmail 300 IN A 10.1.2.25\rmail IN 300 A 10.1.2.26\n ; only a comment\n\n"
+       "_ldap._tcp.LAN.internal. SRV 0 100 389 build\n  TXT \"a;b\" \"c\\\"d\\\\e\\195\\169\" ; after\nv6 AAAA FD00:0::5\n"
+       "alias CNAME www.other.org.\nsub NS ns1.sub\nns1.sub A 10.9.9.9\n@ MX 0 .\n",
+       {"lan.internal. IN MX 10 mail.lan.internal.", "_ldap._tcp.lan.internal. IN SRV 0 100 389 build.lan.internal.",
+        "_ldap._tcp.lan.internal. IN TXT \"a;b\" \"c\\\"d\\\\e\\195\\169\"", "v6.lan.internal. IN AAAA fd00::5",
+        "alias.lan.internal. IN CNAME www.other.org.", "sub.lan.internal. IN NS ns1.sub.lan.internal.",
+        "ns1.sub.lan.internal. IN A 10.9.9.9", "lan.internal. IN MX 0 .", "mail.lan.internal. 300 IN A 10.1.2.25",
+        "mail.lan.internal. 300 IN A 10.1.2.26"}},
+      // $TTL for the rest of its file, --ttl for what has none.
+      {"a TXT \"1\"\n$TTL 60\nb TXT \"2\"\nc 5 TXT \"3\"\n",
+       {"a.lan.internal. 7 IN TXT \"1\"", "b.lan.internal. 60 IN TXT \"2\"", "c.lan.internal. 5 IN TXT \"3\""}, 7},
+      {"wiki IN CNAM fs\n", error("1: the type CNAM is not one that every server loads alike; " + accepted)},
+      {"\nx IN CAA 0 issue \"ca.example\"\n", error("2: the type CAA is not one that every server loads alike; " + accepted)},
+      {"x A 10.20.0.256\n", error("1: 10.20.0.256 is not an IPv4 address a.b.c.d (0 to 255 each, no leading zero)")},
+      {"x AAAA fe80::1%eth0\n", error("1: fe80::1%eth0 is not an IPv6 address")},
+      {"x TXT \"open\n", error("1: an unbalanced quote")},
+      {"x TXT \"" + std::string(256, 'a') + "\"\n", error("1: a string of 256 bytes, and a TXT string holds at most 255")},
+      {"x TXT \"\\256\"\n", error("1: \\256, which is no \\DDD byte from 000 to 255")},
+      {"x TXT bare\n", error("1: TXT takes quoted strings, not bare")},
+      {"x MX 70000 mail\n", error("1: the preference 70000 is not a number from 0 to 65535")},
+      {"x A\n", error("1: A takes an address a.b.c.d")},
+      {"x 1h A 10.0.0.1\n", error("1: the TTL 1h is not a number of seconds from 0 to 2147483647")},
+      {"x CH TXT \"a\"\n", error("1: the class CH: every record here is IN")},
+      {" A 10.0.0.1\n", error("1: a line that begins with a blank goes on with the owner before it, and there is none")},
+      {"x MX 10 (\n", error("1: a parenthesis: write each record on one line")},
+      {"$ORIGIN other.org.\n", error("1: $ORIGIN: every name here is relative to the private domain, or absolute")},
+      {"$INCLUDE /etc/passwd\n", error("1: $INCLUDE: give the file its own --records, so that it is checked too")},
+      {"$GENERATE 1-9 h$ A 10.0.0.$\n", error("1: $GENERATE: not every server reads it; write the records out")},
+      {"@ SOA ns x 1 2 3 4 5\n", error("1: SOA: the run writes the zone's own")},
+      {"@ NS ns.other.org.\n", error("1: NS at the domain itself: the run writes the zone's own")},
+      {"www.other.org. A 10.0.0.1\n", error("1: the owner www.other.org. lies outside lan.internal.")},
+      {"* A 10.0.0.1\n", error("1: the name * holds a wildcard, which would answer for unnamed addresses' names")},
+      {"x\x1b A 10.0.0.1\n", error("1: the name x? holds \"?\", which no name here may hold")},
+      {std::string(64, 'a') + " A 10.0.0.1\n", error("1: the name " + std::string(64, 'a') + " has a label longer than 63 characters")},
+      {"bad_host A 10.0.0.1\n", error("1: the owner bad_host.lan.internal. of A is not a host name (letters, digits and -)")},
+      {"@ MX 10 bad_host\n", error("1: the target bad_host is not a host name (letters, digits and -)")},
+      // Names the run writes.
+      {"10-20-0-99 A 10.20.0.98\n", error("1: 10-20-0-99.lan.internal. is the generic name of 10.20.0.99, which the run writes")},
+      {"private.ip-address A 10.20.0.97\n",
+       error("1: private.ip-address.lan.internal. is the wildcard's name, which every unnamed private address answers")},
+      {"build A 10.1.2.6\n", error("1: build.lan.internal. is a hosts name: the hosts file gives its addresses")},
+      {"v6host AAAA fd00::6\n", error("1: v6host.lan.internal. is a hosts name: the hosts file gives its addresses")},
+      {"wiki IN CNAME fs\n", error("1: a CNAME at wiki.lan.internal., which the hosts file names")},
+      {"ns CNAME fs\n", error("1: a CNAME at ns.lan.internal., the zone's name server")},
+      {"@ CNAME fs\n", error("1: a CNAME at the domain itself, which holds the zone's SOA and NS")},
+      {"a A 10.0.0.1\na CNAME b\n", error("2: a CNAME at a.lan.internal., which holds A at own:1")},
+      {"a CNAME b\na CNAME c\n", error("2: a second CNAME at a.lan.internal., the first at own:1")},
+      {"a CNAME b\na MX 1 c\n", error("2: a.lan.internal. holds a CNAME at own:1, and nothing else may stand beside it")},
+      {"@ MX 10 a\na CNAME b\n", error("1: the target a.lan.internal. of MX is an alias (a CNAME)")},
+      {"sub NS ns1.sub\n", error("1: the name server ns1.sub.lan.internal. has no A or AAAA record here")},
+      {"sub NS ns.other.org.\nx.sub TXT \"t\"\n",
+       error("2: x.sub.lan.internal. lies in sub.lan.internal., delegated at own:1: only NS there and glue A or AAAA below")},
+      {"lan.internal. NS ns.other.org.\n", error("1: NS at the domain itself: the run writes the zone's own")},
+  };
+  for (const Case& c : cases) {
+    RecordsParse p = ParseRecords({{"own", c.text}}, {"lan.internal.", c.ttl, &hosts});
+    std::vector<std::string> lines = p.lines;
+    if (p.error) lines.insert(lines.begin(), *p.error);
+    EXPECT_EQ(lines, c.lines) << Shown(c.text.substr(0, 60));
+  }
+}
+
+}  // namespace

@@ -1,27 +1,44 @@
 #include "inputs/read_inputs.h"
 
+#include <algorithm>
+
 #include "inputs/hosts.h"
+#include "inputs/records.h"
 #include "output/console.h"
 #include "output/errors.h"
 #include "output/platform.h"
+#include "zones/zone_plan.h"
 
 namespace {
 
-// Why a path cannot follow $INCLUDE in a zone file as it is (unquoted: two
-// servers refuse a quoted one), or nothing.
-std::optional<std::string> IncludePathProblem(std::string_view path) {
-  for (unsigned char c : path) {
-    if (c == ' ' || c == '\t') return "a blank";
-    if (c == ';') return "a \";\", which opens a comment";
-    if (c == '"') return "a double quote";
-    if (c == '(' || c == ')') return "a parenthesis";
-    if (c == '\\') return "a backslash, an escape in a zone file";
-    if (c < 33 || c > 126) return "a byte outside printable ASCII";
-  }
+// Read whole, or the error line.
+std::optional<std::string> ReadWhole(const std::string& name, std::string& text) {
+  if (platform::ErrorCode e = platform::ReadWholeFile(name, text))
+    return "Error: could not read " + Shown(name) + ": " + ErrorText(e);
   return std::nullopt;
 }
 
 }  // namespace
+
+std::string TidyPath(std::string_view path) {
+  // A drive or the root stays; "." goes; ".." takes the part before it.
+  std::size_t rootSize = path.substr(0, 1) == "/" ? 1 : path.size() > 2 && path[1] == ':' && path[2] == '/' ? 3 : 0;
+  std::vector<std::string_view> parts;
+  for (std::size_t at = rootSize; at <= path.size();) {
+    const std::size_t end = std::min(path.find('/', at), path.size());
+    const std::string_view part = path.substr(at, end - at);
+    if (part == "..") {
+      if (!parts.empty() && parts.back() != "..") parts.pop_back();
+      else if (rootSize == 0) parts.push_back(part);
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string tidy(path.substr(0, rootSize));
+  for (std::size_t i = 0; i < parts.size(); ++i) tidy.append(i ? "/" : "").append(parts[i]);
+  return tidy.empty() ? "." : tidy;
+}
 
 std::optional<std::string> ReadOutsideFiles(const OutsideFiles& files, ZoneInputs& inputs,
                                             std::vector<std::string>& lines) {
@@ -29,26 +46,35 @@ std::optional<std::string> ReadOutsideFiles(const OutsideFiles& files, ZoneInput
     std::vector<HostsFile> hostsFiles;
     for (const std::string& name : files.hosts) {
       hostsFiles.push_back({name, {}});
-      if (platform::ErrorCode e = platform::ReadWholeFile(name, hostsFiles.back().text))
-        return "Error: could not read " + Shown(name) + ": " + ErrorText(e);
+      if (std::optional<std::string> error = ReadWhole(name, hostsFiles.back().text)) return error;
     }
     HostsParse hosts = ParseHosts(hostsFiles, inputs.PrivateDomain, inputs.Ipv6);
     if (hosts.error) return hosts.error;
     inputs.Hosts = std::move(hosts.table);
     for (const SkippedEntries& skipped : hosts.skipped) lines.push_back(SkipLine(skipped, hostsFiles.size() > 1));
   }
+  if (files.records.empty()) return std::nullopt;
+  // No file of this run's own: a server would read what the run is writing.
+  std::vector<std::string> outputs;
+  for (std::string_view output : PlannedFileNames(inputs)) outputs.push_back(platform::FileIdentity(std::string(output)));
+  std::vector<RecordsFile> recordsFiles;
   for (const std::string& name : files.records) {
-    // There when the run starts; the servers read it at each load.
-    std::string text;
-    if (platform::ErrorCode e = platform::ReadWholeFile(name, text))
-      return "Error: could not read " + Shown(name) + ": " + ErrorText(e);
-    const std::string path = platform::AbsolutePath(name);
-    if (path.empty()) return "Error: --records: could not tell the absolute path of " + Shown(name);
-    if (std::optional<std::string> problem = IncludePathProblem(path))
-      return "Error: --records: " + Shown(path) + " cannot stand in a zone file: it holds " + *problem +
-             "; name a link to it from a path without one";
-    lines.push_back(" + Records of " + path + " included in rfc1918.nam");
-    inputs.Records.push_back(path);
+    const std::string identity = platform::FileIdentity(name);
+    const auto same = std::find(outputs.begin(), outputs.end(), identity);
+    if (!identity.empty() && same != outputs.end())
+      return "Error: --records: " + Shown(name) + " is " +
+             std::string(PlannedFileNames(inputs)[static_cast<std::size_t>(same - outputs.begin())]) +
+             ", a file this run writes";
+    recordsFiles.push_back({name, {}});
+    if (std::optional<std::string> error = ReadWhole(name, recordsFiles.back().text)) return error;
   }
+  RecordsParse records = ParseRecords(recordsFiles, {inputs.PrivateDomain, inputs.Ttl, &inputs.Hosts});
+  if (records.error) return records.error;
+  for (std::size_t i = 0; i < files.records.size(); ++i) {
+    const std::string path = platform::AbsolutePath(files.records[i]);
+    lines.push_back(" + Records of " + Shown(TidyPath(path.empty() ? files.records[i] : path)) + " checked: " +
+                    std::to_string(records.counts[i]) + " in rfc1918.nam");
+  }
+  inputs.Records = std::move(records.lines);
   return std::nullopt;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zones/shared_state.h"
@@ -17,3 +18,6 @@ struct OutsideFiles {
 // added to `lines`. The error line, or nothing.
 std::optional<std::string> ReadOutsideFiles(const OutsideFiles& files, ZoneInputs& inputs,
                                             std::vector<std::string>& lines);
+
+// A path with its "." and ".." parts taken out, as written, links and all.
+std::string TidyPath(std::string_view path);

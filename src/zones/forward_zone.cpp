@@ -33,6 +33,5 @@ void WriteNamedRecords(OutputFile& forwardZone, const ZoneInputs& inputs) {
     line += FormatIpv6(h.address);
     WriteFileLine(forwardZone, line);
   }
-  // The administrator's own records, read by the server at each load.
-  for (const std::string& path : inputs.Records) WriteFileLine(forwardZone, "$INCLUDE " + path);
+  for (const std::string& record : inputs.Records) WriteFileLine(forwardZone, record);
 }

@@ -33,7 +33,6 @@ struct ZoneInputs {
   std::array<bool, BlockPlan.size()> Switched{};
   HostTable Hosts;
   bool Ipv6 = false;  // rfd.rev and the AAAA records are written
-  // Files of the administrator's own records, by absolute path, which the
-  // forward zone includes.
+  // The administrator's own records, checked, as the forward zone's lines.
   std::vector<std::string> Records;
 };

@@ -505,33 +505,40 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
 
   # Records of one's own beside a generic name and a hosts name (one that
   # gives ns no address: BIND takes forward.zone, an include in an
-  # include); then the file edited, and the README's steps alone bring the
-  # new record.
+  # include), a record of each accepted type; the records file is gone
+  # before the server loads, since the run wrote what it checked. Then an
+  # edit and a rerun, as the README says.
   SERIAL=5
   printf '10.1.2.5 build\n' >"$work/few-hosts"
   printf '%s\n' '@ IN MX 10 mail' 'mail IN A 10.1.2.25' '_ldap._tcp IN SRV 0 100 389 build' 'wiki IN CNAME build' \
-    '@ IN TXT "v=spf1 mx -all"' >"$zones/own.zone"
-  (cd "$zones" && "$zonquist" /C other.example. --hosts "$work/few-hosts" --serial 5 --records own.zone >/dev/null)
+    '@ IN TXT "v=spf1 mx -all"' 'mail AAAA fd00::25' 'sub 600 NS ns1.sub' 'ns1.sub A 10.1.2.53' >"$work/own.zone"
+  (cd "$zones" && "$zonquist" /C other.example. --hosts "$work/few-hosts" --serial 5 --records "$work/own.zone" >/dev/null)
+  rm "$work/own.zone"
   reload
   await 240 "10 mail.other.example." other.example. MX || return 1
   echo "f: records of one's own"
   expect "SRV of _ldap._tcp" "0 100 389 build.other.example." "$(ask _ldap._tcp.other.example. SRV)"
   expect "CNAME of wiki" build.other.example. "$(ask wiki.other.example. CNAME)"
   expect "TXT of the domain" '"v=spf1 mx -all"' "$(ask other.example. TXT)"
+  expect "A of mail" 10.1.2.25 "$(ask mail.other.example. A)"
+  expect "AAAA of mail" fd00::25 "$(ask mail.other.example. AAAA)"
+  expect "the delegation of sub" "ns1.sub.other.example." \
+    "$(dig @$address +norecurse +noall +authority +time=2 +tries=3 www.sub.other.example. A | awk '$4 == "NS" { print $5 }')"
   expect "A of a hosts name" 10.1.2.5 "$(ask build.other.example. A)"
   expect "A of a generic name" 192.168.4.4 "$(ask 192-168-4-4.other.example. A)"
   if [[ $server == bind ]]; then
     expect "BIND's forward zone" "$zones/forward.zone" "$(grep -o '"[^"]*/forward.zone"' "$zones/zonquist-named.conf" | tr -d '"')"
   fi
-  printf '%s\n' 'new IN TXT "edited"' >>"$zones/own.zone"
-  records_reload
+  printf '%s\n' 'new IN TXT "edited"' >"$work/own.zone"
+  (cd "$zones" && "$zonquist" /C other.example. --hosts "$work/few-hosts" --serial 6 --records "$work/own.zone" >/dev/null)
+  reload
   await 120 '"edited"' new.other.example. TXT || return 1
-  echo "g: an edited records file, after the README's steps"
+  echo "g: an edited records file, and a rerun"
 
   # IPv6: the unique local addresses of a dual-stack network, a new zone.
-  SERIAL=6
+  SERIAL=7
   # shellcheck disable=SC2046
-  (cd "$zones" && "$zonquist" $(ipv6_run "$work" 6) >/dev/null)
+  (cd "$zones" && "$zonquist" $(ipv6_run "$work" 7) >/dev/null)
   reload
   await_zones "$zones" 240 || return 1
   echo "h: --ipv6"
@@ -563,13 +570,6 @@ ipv6_checks() {  # DOMAIN
   expect "AAAA of build.$1" fd00:1:2:3::5 "$($q "build.$1" AAAA)"
   expect "A of build.$1" 10.1.2.5 "$($q "build.$1" A)"
   expect "AAAA of global.$1" 2001:db8::7 "$($q "global.$1" AAAA)"
-}
-
-# After an edit of a records file: the README's steps for it, then the
-# reload.
-records_reload() {
-  (cd "$zones" && eval "$(readme_block "$readme" records edited)")
-  reload
 }
 
 # The arguments of a run for a real network: a /25 of 10/8 and a /20 of
