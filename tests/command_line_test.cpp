@@ -63,7 +63,7 @@ void Check(const Case& c) {
 TEST(DecideCommand, EdgeTable) {
   const std::string s5 = " + Serial 5 in every zone", t300 = " + TTL 300 on every record";
   auto bad = [](const std::string& what) { return std::vector<std::string>{"Error: " + what}; };
-  const std::string serialRange = "--serial takes a number from 1 to 4294967295 or unixtime, not ";
+  const std::string serialRange = "--serial takes a number from 1 to 4294967295, unixtime or next, not ";
   const std::string ttlRange = "--ttl takes a number of seconds from 0 to 2147483647, not ";
   const std::string all = "10.0.0.0-10.255.255.255 172.16.0.0-172.31.255.255 192.168.0.0-192.168.255.255";
   const Case cases[] = {

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,7 +42,7 @@ TEST(Process, HelpAndRejectionsWriteNoFile) {
       {{"lan", ".internal."}, {kBanner, "Error: The domain name \"lan .internal." + notFqdn}, 1},
       {{"."}, {kBanner, "Error: The domain name \"." + notFqdn}, 1},
       {{"--serial", "0", "/C", "lan.internal."},
-       {kBanner, "Error: --serial takes a number from 1 to 4294967295 or unixtime, not \"0\""}, 1},
+       {kBanner, "Error: --serial takes a number from 1 to 4294967295, unixtime or next, not \"0\""}, 1},
       {{"lan.internal.", "--ttl=1h"}, {kBanner, "Error: --ttl takes a number of seconds from 0 to 2147483647, not \"1h\""}, 1},
       {{"--hosts/x", "lan.internal."}, {kBanner, "Error: unknown option --hosts/x"}, 1},
       {{"--hosts", inputs / "none", "lan.internal."},
@@ -200,6 +202,94 @@ TEST(Process, RerunReplacesFilesAndIsByteIdentical) {
   for (const std::string& name : ListDirectory(first.path()))
     EXPECT_TRUE(ReadFile(first / name) == ReadFile(second / name)) << name;
   EXPECT_EQ(ListDirectory(first.path()), ListDirectory(second.path()));
+}
+
+}  // namespace
+
+namespace {
+
+// A file's identity and times: untouched means all of them kept.
+std::string Stamp(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "missing";
+  return std::to_string(st.st_ino) + " " + std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+std::string SerialIn(const std::string& path) {
+  unsigned long serial = 0;
+  const std::string text = ReadFile(path);
+  const std::size_t soa = text.find("@ IN SOA ");
+  return soa != std::string::npos && std::sscanf(text.c_str() + soa, "@ IN SOA %*s %*s %lu", &serial) == 1
+             ? std::to_string(serial) : "none";
+}
+
+// --serial next keeps every unchanged file as it is, gives a changed zone
+// the serial after its own (across the wrap too), and a new zone the run's
+// start; no run writes a serial that a secondary would take as older.
+TEST(Process, SerialNextAndNoLowering) {
+  TempDir dir, in;
+  const std::string hosts = in / "hosts";
+  WriteFile(hosts, "10.1.2.5 build\n192.168.1.1 gw\n");
+  const std::vector<std::string> base = {"/C", "lan.internal.", "--hosts", hosts, "--catalog", "zones.invalid."};
+  auto run = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = base;
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunZonquistIn(dir.path(), args);
+  };
+  ASSERT_EQ(run({"--serial", "4294967295"}).status, 0);
+  std::map<std::string, std::string> before;
+  for (const std::string& name : ListDirectory(dir.path())) before[name] = Stamp(dir / name);
+  ASSERT_EQ(before.size(), 21u);
+  RunResult r = run({"--serial", "next"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(SplitLines(r.out).back(), "Done.");
+  EXPECT_EQ(SplitLines(r.out)[4], "Keeping BOOT.INC: unchanged");
+  EXPECT_EQ(SplitLines(r.out)[5], "Keeping rfc1918.nam: unchanged, serial 4294967295");
+  for (const auto& [name, stamp] : before) EXPECT_EQ(Stamp(dir / name), stamp) << name;
+  // One hosts line changed: its two zones, nothing else.
+  WriteFile(hosts, "10.1.2.6 build\n192.168.1.1 gw\n");
+  EXPECT_EQ(run({"--serial=next"}).status, 0);
+  for (const auto& [name, stamp] : before) {
+    const bool changed = name == "rfc1918.nam" || name == "r10.rev";
+    EXPECT_EQ(Stamp(dir / name) != stamp, changed) << name;
+    if (name != "BOOT.INC") {
+      EXPECT_EQ(SerialIn(dir / name), changed ? "1" : "4294967295") << name;
+    }
+  }
+  EXPECT_EQ(ReadFile(dir / "r10.rev").find("5.2.1.10.in-addr.arpa."), std::string::npos);
+  // A serial lower in RFC 1982 terms than a file's is refused, whatever
+  // gives it; an equal one, or one ahead across the wrap, is not.
+  const std::string refusal = " is lower, and secondaries would keep the old records: use --serial next, or a serial above ";
+  const struct {
+    std::vector<std::string> first, second;
+    std::string error;  // empty: accepted
+  } rows[] = {
+      {{"--serial", "1796700000"}, {}, "rfc1918.nam holds serial 1796700000; 1" + refusal + "1796700000"},
+      {{"--serial", "2147483658"}, {"--serial", "10"}, "rfc1918.nam holds serial 2147483658; 10" + refusal + "2147483658"},
+      {{"--serial", "1796700000"}, {"--serial", "1796699999", "--ipv6"}, "rfc1918.nam holds serial 1796700000; 1796699999" + refusal + "1796700000"},
+      {{"--serial", "4294967295"}, {"--serial", "3"}, ""},
+      {{"--serial", "2147483659"}, {"--serial", "10"}, ""},
+      {{"--serial", "5"}, {"--serial", "5"}, ""},
+      {{}, {}, ""},
+      {{"--serial", "9"}, {"--serial", "unixtime"}, ""},
+      {{"--serial", "3000000000"}, {"--serial", "unixtime"}, "rfc1918.nam holds serial 3000000000; "},
+  };
+  for (const auto& row : rows) {
+    TempDir fresh;
+    std::vector<std::string> first = {"/C", "lan.internal."}, second = first;
+    first.insert(first.end(), row.first.begin(), row.first.end());
+    second.insert(second.end(), row.second.begin(), row.second.end());
+    ASSERT_EQ(RunZonquistIn(fresh.path(), first).status, 0);
+    const std::string kept = ReadFile(fresh / "r10.rev");
+    r = RunZonquistIn(fresh.path(), second);
+    SCOPED_TRACE(row.error);
+    EXPECT_EQ(r.status, row.error.empty() ? 0 : 1);
+    EXPECT_EQ(r.err.substr(0, 7 + row.error.size()), row.error.empty() ? "" : "Error: " + row.error);
+    if (!row.error.empty()) {
+      EXPECT_EQ(ReadFile(fresh / "r10.rev"), kept);
+      EXPECT_EQ(ListDirectory(fresh.path()).size(), 20u);
+    }
+  }
 }
 
 }  // namespace

@@ -312,6 +312,7 @@ std::vector<std::string> HelpTranscript() {
       "Options, anywhere on the line, as --name VALUE or --name=VALUE:",
       "  --serial N          every zone's SOA serial, 1 to 4294967295 (default 1)",
       "  --serial unixtime   the run's start in seconds since 1970 (UTC)",
+      "  --serial next       one above each zone file's own; unchanged files kept",
       "  --ttl N             the TTL of every record, 0 to 2147483647 seconds",
       "  --detail a.b.c.d/n  detail for this prefix too, or alone without a switch;",
       "                      repeat it for more prefixes",
@@ -319,6 +320,8 @@ std::vector<std::string> HelpTranscript() {
       "                      for them only without a switch or --detail; repeatable",
       "  --records FILE      records of your own (zone-file syntax), checked and",
       "                      written into rfc1918.nam; repeatable",
+      "  --catalog NAME      a catalog zone NAME (RFC 9432) of every zone, for",
+      "                      secondaries; written to catalog.zone",
       "  --ipv6              IPv6 too: rfd.rev for fd00::/8, and AAAA records for the",
       "                      hosts files' IPv6 names (no value)",
   };

@@ -29,6 +29,12 @@ class ZoneFiles : public testing::Test {
   ZoneInputs inputs;
 };
 
+void WriteZone(const std::string& name, const ZonePlan& plan, const ZoneInputs& inputs, std::uint32_t serial) {
+  OutputFile file = OpenOutputFile(name);
+  WriteReverseZone(file, plan, inputs, serial);
+  CloseOutputFile(file);
+}
+
 const ZoneEntry& Zone(std::string_view file) {
   return *std::find_if(ReverseZones.begin(), ReverseZones.end(), [&](const ZoneEntry& z) { return z.FileName == file; });
 }
@@ -88,11 +94,10 @@ TEST_F(ZoneFiles, ReverseZones) {
       {Q("192.168.0.0"), "c0.lan.internal."},         {Q("192.168.255.255"), "c1.lan.internal."}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(c.ptr) + " PTR records, serial " + std::to_string(c.serial));
-    inputs.Serial = c.serial;
     inputs.Ttl = c.ttl;
-    testing::internal::CaptureStdout();
-    WriteReverseZone(PlanZone(Zone(c.file), c.detail, inputs.Hosts), inputs);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating " + std::string(c.file) + c.range + "\n"));
+    const ZonePlan plan = PlanZone(Zone(c.file), c.detail, inputs.Hosts);
+    EXPECT_EQ(ConsoleLine(plan), "Creating " + std::string(c.file) + c.range);
+    WriteZone(c.file, plan, inputs, c.serial);
     std::vector<std::string> lines = SplitLines(ReadFile(c.file)), wildcards;
     const std::size_t body = c.ttl < 0 ? 3 : 4;
     ASSERT_GE(lines.size(), body);
@@ -122,9 +127,9 @@ TEST_F(ZoneFiles, ReverseZones) {
 // way to a named address, each once; owners written whole, in nibble order.
 TEST_F(ZoneFiles, UniqueLocalZone) {
   inputs.Hosts = ParseHosts("fd00:9::1 h1\nfd00:1:2:3::6 h6\nfd00:1:2:3::5 h5\n", "hosts", "lan.internal.", true).table;
-  testing::internal::CaptureStdout();
-  WriteReverseZone(PlanZone(UniqueLocalZone, {}, inputs.Hosts), inputs);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), Native("Creating rfd.rev\n"));
+  const ZonePlan plan = PlanZone(UniqueLocalZone, {}, inputs.Hosts);
+  EXPECT_EQ(ConsoleLine(plan), "Creating rfd.rev");
+  WriteZone("rfd.rev", plan, inputs, 1);
   std::vector<std::string> lines = SplitLines(ReadFile("rfd.rev")), wildcards, named;
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[3], "* IN PTR private.ip-address.lan.internal.");
@@ -254,10 +259,9 @@ TEST(ParseHosts, GoodAndBad) {
 TEST_F(ZoneFiles, BootIncludeLines) {
   inputs.PrivateDomain = "a-very-long-name.example.corp.";
   WriteFile("BOOT.INC", std::string(5000, 'o'));
-  testing::internal::CaptureStdout();
-  WriteBootInclude(PlanRun(inputs), inputs);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            Native("Creating BOOT.NAM include file (BOOT.INC) to include in your BOOT.NAM file.\n"));
+  OutputFile file = OpenOutputFile("BOOT.INC");
+  WriteBootInclude(file, PlanRun(inputs));
+  CloseOutputFile(file);
   std::vector<std::string> lines = SplitLines(ReadFile("BOOT.INC"));
   ASSERT_EQ(lines.size(), 20u);
   EXPECT_EQ(lines[0], "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
@@ -285,7 +289,7 @@ namespace {
 // Without detail or hosts: every zone a wildcard, no A record.
 TEST_F(ZoneFiles, ForwardZoneWithoutDetail) {
   testing::internal::CaptureStdout();
-  CarryOutPlan(PlanRun(inputs), inputs);
+  CarryOutPlan(PlanRun(inputs), inputs, {});
   std::vector<std::string> console = SplitLines(testing::internal::GetCapturedStdout());
   ASSERT_EQ(console.size(), 20u);
   EXPECT_EQ(console[1], "Creating RFC1918.NAM");

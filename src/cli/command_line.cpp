@@ -132,16 +132,29 @@ using OptionReader = std::optional<std::string> (*)(std::string_view value, std:
 
 std::optional<std::string> ReadSerial(std::string_view value, std::int64_t runStart, ZoneOptions& options) {
   std::optional<std::int64_t> n = WholeNumber(value, kLargestSerial);
-  if (value == "unixtime") {
+  if (value == "unixtime" || value == "next") {
     if (runStart < 1 || runStart > kLargestSerial)
-      return "Error: --serial unixtime: the clock reads " + std::to_string(runStart) +
+      return "Error: --serial " + std::string(value) + ": the clock reads " + std::to_string(runStart) +
              ", not a serial from 1 to 4294967295";
     n = runStart;
   }
   if (!n || *n == 0)
-    return "Error: --serial takes a number from 1 to 4294967295 or unixtime, not \"" + Shown(value) + "\"";
+    return "Error: --serial takes a number from 1 to 4294967295, unixtime or next, not \"" + Shown(value) + "\"";
   options.serial = static_cast<std::uint32_t>(*n);
-  options.lines.push_back(" + Serial " + std::to_string(*n) + " in every zone");
+  options.serialNext = value == "next";
+  options.lines.push_back(options.serialNext ? " + Serial next: each changed zone one above its file's, the others kept"
+                                             : " + Serial " + std::to_string(*n) + " in every zone");
+  return std::nullopt;
+}
+
+std::optional<std::string> ReadCatalog(std::string_view value, std::int64_t, ZoneOptions& options) {
+  std::string name(value);
+  LowerCase(name);
+  if (name.size() > 253 || !HasHostNameLabels(name) || IsReverseName(name))
+    return "Error: --catalog takes a fully qualified name for the catalog zone (zones.invalid. for one), not \"" +
+           Shown(value) + "\"";
+  options.catalog = name;
+  options.lines.push_back(" + Catalog zone " + name + " in " + std::string(CatalogZone.FileName));
   return std::nullopt;
 }
 
@@ -194,13 +207,14 @@ struct Option {
   std::string_view name;
   OptionReader read;
   bool repeatable;
-  HelpLine help[2];
+  HelpLine help[3];
   bool takesValue = true;
 };
 constexpr Option kOptions[] = {
     {"--serial", ReadSerial, false,
      {{"N", "every zone's SOA serial, 1 to 4294967295 (default 1)"},
-      {"unixtime", "the run's start in seconds since 1970 (UTC)"}}},
+      {"unixtime", "the run's start in seconds since 1970 (UTC)"},
+      {"next", "one above each zone file's own; unchanged files kept"}}},
     {"--ttl", ReadTtl, false, {{"N", "the TTL of every record, 0 to 2147483647 seconds"}, {}}},
     {"--detail", ReadDetail, true,
      {{"a.b.c.d/n", "detail for this prefix too, or alone without a switch;"}, {"", "repeat it for more prefixes"}}},
@@ -210,6 +224,8 @@ constexpr Option kOptions[] = {
     {"--records", ReadRecords, true,
      {{"FILE", "records of your own (zone-file syntax), checked and"},
       {"", "written into rfc1918.nam; repeatable"}}},
+    {"--catalog", ReadCatalog, false,
+     {{"NAME", "a catalog zone NAME (RFC 9432) of every zone, for"}, {"", "secondaries; written to catalog.zone"}}},
     {"--ipv6", ReadIpv6, false,
      {{"", "IPv6 too: rfd.rev for fd00::/8, and AAAA records for the"}, {"", "hosts files' IPv6 names (no value)"}},
      false},
@@ -363,7 +379,15 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   inputs.PrivateDomain = std::move(scan.commandText);
   LowerCase(inputs.PrivateDomain);
   inputs.Serial = options.options.serial;
+  inputs.SerialNext = options.options.serialNext;
   inputs.Ttl = options.options.ttl;
+  inputs.Catalog = options.options.catalog;
+  if (inputs.Catalog == inputs.PrivateDomain) {
+    decision.action = CommandDecision::Action::Reject;
+    decision.error = "Error: --catalog: " + inputs.Catalog + " is the private domain, whose zone the catalog lists";
+    decision.exitStatus = 1;
+    return decision;
+  }
   // A switch becomes its block's range here. Prefixes or hosts alone
   // detail only themselves; a switch's block is added to them.
   const bool alone = decision.detailClasses == "ABC" &&

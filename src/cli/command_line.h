@@ -33,6 +33,8 @@ std::optional<std::string> ValidateDomain(std::string_view commandText);
 // always has.
 struct ZoneOptions {
   std::uint32_t serial = 1;
+  bool serialNext = false;  // serial holds the run's start, for new zones
+  std::string catalog;      // lower case; empty for none
   std::int64_t ttl = -1;                // -1: no $TTL line
   std::vector<AddressRange> detail;     // as given
   std::vector<std::string> hostsFiles;    // in the order given

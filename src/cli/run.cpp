@@ -59,8 +59,14 @@ int RunSequence(const platform::CommandLine& commandLine) {
     SayNotDone();
     return 2;
   }
+  // What the files hold now, read before any is opened for writing.
+  const WrittenSerials written = FindWrittenSerials(plan);
+  if (std::optional<std::string> refusal = RefusedLowering(inputs, written)) {
+    PrintErrorLine(*refusal);
+    return 1;
+  }
   RefuseSharedOutputFiles(plan.FileNames);
-  CarryOutPlan(plan, inputs);
+  CarryOutPlan(plan, inputs, written);
   // The new files' names as durable as their bytes.
   platform::ErrorCode synced = platform::SyncFolder();
   if (synced != 0) PrintErrorLine("Error: could not sync this folder: " + ErrorText(synced));

@@ -77,8 +77,30 @@ platform::ErrorCode HandOver(OutputFile& file, const char* bytes, std::size_t si
   return 0;
 }
 
+// A compared file's next bytes read and set against the lines given; at
+// the first difference it takes no more lines.
+bool Compare(OutputFile& file, const char* bytes, std::size_t size) {
+  while (size > 0 && !file.differs) {
+    std::size_t got = 0;
+    const std::size_t want = std::min(size, OutputBufferSize);
+    for (std::size_t at = 0; at < want && !file.differs; at += got) {
+      if (platform::ReadSome(file.handle, file.held.get() + at, want - at, got) != 0 || got == 0) file.differs = true;
+    }
+    if (!file.differs && std::memcmp(file.held.get(), bytes, want) != 0) file.differs = true;
+    bytes += want;
+    size -= want;
+  }
+  if (file.differs) file.buffer.reset();
+  return !file.differs;
+}
+
 void Flush(OutputFile& file) {
   if (!file.buffer || file.used == 0) return;
+  if (file.comparing) {
+    Compare(file, file.buffer.get(), file.used);
+    file.used = 0;
+    return;
+  }
   platform::ErrorCode e = HandOver(file, file.buffer.get(), file.used);
   file.used = 0;
   if (e != 0) Fail(file, e);
@@ -95,6 +117,10 @@ void Abandon(OutputFile& file) {
   if (!file.open) return;
   file.open = false;
   file.buffer.reset();
+  if (file.comparing) {
+    (void)platform::CloseFile(file.handle);
+    return;
+  }
   anyOutputFailed = true;
   Unwatch(file.handle);
   const platform::ErrorCode emptied = Empty(file.handle);
@@ -129,6 +155,9 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     std::memcpy(head, other.head, sizeof head);
     abandonedLine = std::move(other.abandonedLine);
     unemptiedLine = std::move(other.unemptiedLine);
+    comparing = other.comparing;
+    differs = other.differs;
+    held = std::move(other.held);
   }
   return *this;
 }
@@ -216,6 +245,10 @@ OutputFile OpenOutputFile(std::string_view name) {
 void WriteLongFileLine(OutputFile& file, std::string_view text) {
   Flush(file);
   if (!file.buffer) return;
+  if (file.comparing) {
+    if (Compare(file, text.data(), text.size())) WriteFileLine(file, "");
+    return;
+  }
   platform::ErrorCode e = HandOver(file, text.data(), text.size());
   if (e != 0) return Fail(file, e);
   WriteFileLine(file, "");
@@ -262,3 +295,50 @@ bool OutputFailed() { return anyOutputFailed; }
 std::size_t CommittedFiles() { return committedFiles; }
 void ExpectOutputFiles(std::size_t count) { expectedFiles = count; }
 std::size_t ExpectedOutputFiles() { return expectedFiles; }
+
+OutputFile OpenComparedFile(std::string_view name) {
+  OutputFile file;
+  file.name = name;
+  file.comparing = true;
+  file.differs = true;
+  platform::FileHandle handle;
+  if (platform::OpenForReading(file.name, handle) != 0) return file;
+  file.handle = handle;
+  file.open = true;
+  file.buffer.reset(new (std::nothrow) char[OutputBufferSize]);
+  file.held.reset(new (std::nothrow) char[OutputBufferSize]);
+  // Anything but a disk file, or no room to compare, is written anew.
+  if (handle.isDisk && file.buffer && file.held) file.differs = false;
+  if (file.differs) file.buffer.reset();
+  return file;
+}
+
+bool CloseComparedFile(OutputFile& file) {
+  if (!file.open) return false;
+  Flush(file);
+  // Nothing more in it than the lines given.
+  char more = 0;
+  std::size_t got = 0;
+  if (!file.differs && (platform::ReadSome(file.handle, &more, 1, got) != 0 || got != 0)) file.differs = true;
+  file.open = false;
+  file.buffer.reset();
+  file.held.reset();
+  (void)platform::CloseFile(file.handle);
+  return !file.differs;
+}
+
+void KeepOutputFile() { ++committedFiles; }
+
+std::string ReadFileStart(std::string_view name, std::size_t most) {
+  std::string text;
+  platform::FileHandle handle;
+  if (platform::OpenForReading(std::string(name), handle) != 0) return text;
+  if (handle.isDisk) {
+    text.resize(most);
+    std::size_t at = 0, got = 0;
+    while (at < most && platform::ReadSome(handle, text.data() + at, most - at, got) == 0 && got != 0) at += got;
+    text.resize(at);
+  }
+  (void)platform::CloseFile(handle);
+  return text;
+}

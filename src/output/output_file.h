@@ -34,6 +34,11 @@ struct OutputFile {
   char head[GuardRoom] = {};     // the real bytes under the guard
   std::string abandonedLine;     // "Error: could not write NAME: ", said without allocating
   std::string unemptiedLine;     // likewise, when it cannot even be emptied
+  // A compared file: its lines are checked against what it holds, which
+  // is read as they come; nothing is written to it.
+  bool comparing = false;
+  bool differs = false;
+  std::unique_ptr<char[]> held;  // what it holds, a buffer at a time
 
   OutputFile() = default;
   OutputFile(OutputFile&&) noexcept;
@@ -56,6 +61,17 @@ OutputFile OpenOutputFile(std::string_view name);
 // and made durable, then the guard replaced and that made durable too. A
 // failure on the way empties and names the file.
 void CloseOutputFile(OutputFile& file);
+
+// Opened for reading only, to be given the lines it would be written with;
+// it is never written, emptied or cut, however the run ends.
+OutputFile OpenComparedFile(std::string_view name);
+// Whether it held exactly the lines given, and nothing more.
+bool CloseComparedFile(OutputFile& file);
+// A file left as it is counts as complete.
+void KeepOutputFile();
+
+// The first bytes of a disk file, up to `most`; empty for anything else.
+std::string ReadFileStart(std::string_view name, std::size_t most);
 
 // Room for one line of at most maxBytes (its line end included, maxBytes at
 // most OutputBufferSize) straight in the buffer, for lines built in place;

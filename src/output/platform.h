@@ -102,6 +102,12 @@ ErrorCode SyncFile(FileHandle handle);
 // Releases the handle.
 ErrorCode CloseFile(FileHandle handle);
 
+// A file this run may leave untouched, opened for reading only (whoever
+// owns a link to it: reading changes nothing); isDisk as for OpenFile.
+ErrorCode OpenForReading(const std::string& name, FileHandle& handle);
+// Up to `size` bytes from the current position; `got` is 0 at the end.
+ErrorCode ReadSome(FileHandle handle, char* bytes, std::size_t size, std::size_t& got);
+
 // The interruption handler reads the table of watched files (see
 // watched_files.h); it is changed only while one of these is held, which
 // keeps the handler off. They nest.

@@ -399,6 +399,25 @@ ErrorCode SyncFile(FileHandle handle) {
 
 ErrorCode CloseFile(FileHandle handle) { return ::close(static_cast<int>(handle.value)) != 0 ? errno : 0; }
 
+ErrorCode OpenForReading(const std::string& name, FileHandle& handle) {
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return errno;
+  struct stat st {};
+  handle.value = fd;
+  handle.isDisk = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  return 0;
+}
+
+ErrorCode ReadSome(FileHandle handle, char* bytes, std::size_t size, std::size_t& got) {
+  for (;;) {
+    const ssize_t n = ::read(static_cast<int>(handle.value), bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    got = static_cast<std::size_t>(n);
+    return 0;
+  }
+}
+
 ErrorCode EmptyFile(FileHandle handle) {
   int fd = static_cast<int>(handle.value);
   // Back to the start too, or the next write or cut would grow it again.

@@ -326,6 +326,26 @@ ErrorCode CloseFile(FileHandle handle) {
   return CloseHandle(reinterpret_cast<HANDLE>(handle.value)) ? 0 : static_cast<ErrorCode>(GetLastError());
 }
 
+ErrorCode OpenForReading(const std::string& name, FileHandle& handle) {
+  QuietErrors quiet;
+  HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return static_cast<ErrorCode>(GetLastError());
+  handle.value = reinterpret_cast<std::intptr_t>(file);
+  handle.isDisk = GetFileType(file) == FILE_TYPE_DISK;
+  return 0;
+}
+
+ErrorCode ReadSome(FileHandle handle, char* bytes, std::size_t size, std::size_t& got) {
+  QuietErrors quiet;
+  DWORD n = 0;
+  const DWORD ask = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle.value), bytes, ask, &n, nullptr))
+    return static_cast<ErrorCode>(GetLastError());
+  got = n;
+  return 0;
+}
+
 ErrorCode EmptyFile(FileHandle handle) {
   FileLockHeld held;
   QuietErrors quiet;

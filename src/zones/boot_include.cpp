@@ -13,14 +13,13 @@ std::string ReversePrimaryLine(const ZoneEntry& zone) {
   return line + std::string(zone.FileName);
 }
 
-void WriteBootInclude(const RunPlan& plan, const ZoneInputs& inputs) {
-  PrintLine("Creating BOOT.NAM include file (" + std::string(BootIncludeName) + ") to include in your BOOT.NAM file.");
-  OutputFile file = OpenOutputFile(BootIncludeName);
+void WriteBootInclude(OutputFile& file, const RunPlan& plan) {
   WriteFileLine(file, "; Reverse DNS for all RFC1918 private address blocks. (Makes Windows and Linux happy.)");
-  for (const ZoneEntry* zone : plan.Zones) {
-    // The forward zone's name is known at run time only, and not aligned.
-    WriteFileLine(file, zone == &ForwardZone ? "PRIMARY  " + inputs.PrivateDomain + " " + std::string(zone->FileName)
-                                             : ReversePrimaryLine(*zone));
+  for (const ZoneEntry& zone : plan.Zones) {
+    // The forward zone's and the catalog's names are known at run time
+    // only, and not aligned.
+    const bool reverse = zone.Ipv6 || zone.First != zone.Last;
+    WriteFileLine(file, reverse ? ReversePrimaryLine(zone)
+                                : "PRIMARY  " + std::string(zone.ZoneName) + " " + std::string(zone.FileName));
   }
-  CloseOutputFile(file);
 }

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "output/output_file.h"
+
 #include "zones/shared_state.h"
 #include "zones/zone_plan.h"
 #include "zones/zone_table.h"
@@ -11,4 +13,4 @@
 std::string ReversePrimaryLine(const ZoneEntry& zone);
 
 // The plan's zones, in its order.
-void WriteBootInclude(const RunPlan& plan, const ZoneInputs& inputs);
+void WriteBootInclude(OutputFile& file, const RunPlan& plan);

@@ -6,13 +6,6 @@
 #include "zones/progress.h"
 #include "zones/zone_file.h"
 
-OutputFile OpenForwardZone(const ZoneInputs& inputs) {
-  PrintLine("Creating RFC1918.NAM");
-  OutputFile forwardZone = OpenOutputFile(ForwardZone.FileName);
-  WriteZoneHeader(forwardZone, inputs);
-  return forwardZone;
-}
-
 void WriteBlockARecords(OutputFile& forwardZone, const BlockSteps& steps, const ZoneInputs& inputs) {
   ALines lines(steps.Block->Owner, inputs.PrivateDomain);
   for (const AddressRange& r : steps.Detail) WriteLineBlocks(forwardZone, lines, r.first, r.last, UpdateProgressTitle);

@@ -46,8 +46,6 @@ class ALines {
   LineBlock block_;
 };
 
-// Said on the console, opened, and its header written.
-OutputFile OpenForwardZone(const ZoneInputs& inputs);
 // The generic A records of one block.
 void WriteBlockARecords(OutputFile& forwardZone, const BlockSteps& steps, const ZoneInputs& inputs);
 // The names of the hosts files in the private domain, then the

@@ -24,7 +24,10 @@ inline constexpr std::size_t MaxDomainLength = 235;
 
 struct ZoneInputs {
   std::string PrivateDomain;  // lower case, ends in "."
-  std::uint32_t Serial = 1;   // every zone's SOA serial
+  std::uint32_t Serial = 1;   // every zone's SOA serial; with SerialNext, a new zone's
+  // Each zone one above the serial its file holds, and a file whose records
+  // are unchanged left as it is.
+  bool SerialNext = false;
   std::int64_t Ttl = -1;      // of every record; -1: none given, no $TTL line
   // Every address that gets its generic records: merged, in address order.
   std::vector<AddressRange> Detail;
@@ -33,6 +36,7 @@ struct ZoneInputs {
   std::array<bool, BlockPlan.size()> Switched{};
   HostTable Hosts;
   bool Ipv6 = false;  // rfd.rev and the AAAA records are written
+  std::string Catalog;  // the catalog zone's name, or empty for none
   // The administrator's own records, checked, as the forward zone's lines.
   std::vector<std::string> Records;
 };

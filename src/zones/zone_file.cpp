@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <algorithm>
+
 #include "output/console.h"
 #include "zones/progress.h"
 
@@ -12,15 +14,42 @@
 static_assert(GuardLine.size() == std::string_view("; Created by ").size() + BannerText.size() + 8,
               "the guard is as long as a zone file's first line");
 
-void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs) {
+namespace {
+// ";" opens a comment in a master file; "#" would be read as a record.
+std::string FirstLine() { return "; Created by " + std::string(BannerText) + std::to_string(BuildStamp); }
+}  // namespace
+
+void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs, std::uint32_t serial, std::string_view nameServer) {
   const std::string& d = inputs.PrivateDomain;
-  // ";" opens a comment in a master file; "#" would be read as a record.
   const std::string eol(platform::LineEnd);
-  std::string header = "; Created by " + std::string(BannerText) + std::to_string(BuildStamp) + eol;
+  std::string header = FirstLine() + eol;
   if (inputs.Ttl >= 0) header += "$TTL " + std::to_string(inputs.Ttl) + eol;
-  header += "@ IN SOA ns." + d + " postmaster." + d + " " + std::to_string(inputs.Serial) + " 86400 3600 604800 86400" +
-            eol + " IN NS ns." + d;
+  header += "@ IN SOA ns." + d + " postmaster." + d + " " + std::to_string(serial) + " 86400 3600 604800 86400" + eol +
+            " IN NS " + (nameServer.empty() ? "ns." + d : std::string(nameServer));
   WriteFileLine(file, header);
+}
+
+std::optional<std::uint32_t> WrittenSerial(std::string_view start) {
+  // Line by line, whichever line end the platform that wrote it uses.
+  auto line = [&]() {
+    const std::size_t end = std::min(start.find('\n'), start.size());
+    std::string_view l = start.substr(0, end);
+    start.remove_prefix(std::min(end + 1, start.size()));
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    return l;
+  };
+  if (line() != FirstLine()) return std::nullopt;
+  std::string_view soa = line();
+  if (soa.substr(0, 5) == "$TTL ") soa = line();
+  if (soa.substr(0, 9) != "@ IN SOA ") return std::nullopt;
+  soa.remove_prefix(9);
+  for (int field = 0; field < 2; ++field) soa.remove_prefix(std::min(soa.find(' ') + 1, soa.size()));
+  std::uint64_t serial = 0;
+  std::size_t digits = 0;
+  while (digits < soa.size() && digits < 10 && soa[digits] >= '0' && soa[digits] <= '9')
+    serial = serial * 10 + static_cast<unsigned>(soa[digits++] - '0');
+  if (digits == 0 || digits >= soa.size() || soa[digits] != ' ' || serial > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<std::uint32_t>(serial);
 }
 
 namespace {
@@ -79,17 +108,12 @@ void WriteNibbleLines(OutputFile& file, const ZonePlan& plan, const ZoneInputs& 
 
 }  // namespace
 
-void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
+void WriteReverseZone(OutputFile& file, const ZonePlan& plan, const ZoneInputs& inputs, std::uint32_t serial) {
   constexpr auto u = Unsigned;
   const ZoneEntry& zone = plan.Zone;
-  PrintLine(ConsoleLine(plan));
-  OutputFile file = OpenOutputFile(zone.FileName);
-  WriteZoneHeader(file, inputs);
+  WriteZoneHeader(file, inputs, serial);
   const std::string wildcard = " IN PTR " + WildcardTarget(inputs.PrivateDomain);
-  if (zone.Ipv6) {
-    WriteNibbleLines(file, plan, inputs, wildcard);
-    return CloseOutputFile(file);
-  }
+  if (zone.Ipv6) return WriteNibbleLines(file, plan, inputs, wildcard);
   auto named = plan.Names.begin();
   const auto namedEnd = plan.Names.end();
   std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
@@ -150,5 +174,4 @@ void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs) {
       }
     }
   }
-  CloseOutputFile(file);
 }

@@ -1,6 +1,7 @@
 // The header of every zone file and the reverse zone files.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -43,10 +44,26 @@ class PtrLines {
   LineBlock block_;
 };
 
-void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs);
+// The first lines of every zone: the tool's line, $TTL when given, the SOA
+// with this serial, and the NS record (ns. of the domain unless named).
+void WriteZoneHeader(OutputFile& file, const ZoneInputs& inputs, std::uint32_t serial, std::string_view nameServer = {});
+// The serial of a zone that the tool wrote, from the file's first bytes;
+// nothing for any other file.
+std::optional<std::uint32_t> WrittenSerial(std::string_view start);
+// RFC 1982: whether serial a is lower than b, which a secondary takes for
+// an older zone (exactly half the space apart counts as lower: it is
+// undefined).
+inline constexpr bool SerialBelow(std::uint32_t a, std::uint32_t b) {
+  const std::uint32_t ahead = b - a;
+  return ahead != 0 && ahead <= 0x80000000u;
+}
+// The serial after s; 0 is skipped, as no run writes it.
+inline constexpr std::uint32_t NextSerial(std::uint32_t s) { return s == 0xFFFFFFFFu ? 1 : s + 1; }
+// How many first bytes WrittenSerial needs at most.
+inline constexpr std::size_t ZoneHeaderRoom = 1024;
 
 // A reverse zone as planned: the generic ranges and the named addresses.
 // Every address not written answers with the wildcard's name: a wildcard
 // stands at the top and under every name whose 256 children are not all
 // there, since a wildcard does not reach below a name that exists.
-void WriteReverseZone(const ZonePlan& plan, const ZoneInputs& inputs);
+void WriteReverseZone(OutputFile& file, const ZonePlan& plan, const ZoneInputs& inputs, std::uint32_t serial);

@@ -27,13 +27,16 @@ std::vector<std::string_view> PlannedFileNames(const ZoneInputs& inputs) {
   for (const AddressBlock& block : BlockPlan)
     for (const ZoneEntry& zone : block.Zones) names.push_back(zone.FileName);
   if (inputs.Ipv6) names.push_back(UniqueLocalZone.FileName);
+  if (!inputs.Catalog.empty()) names.push_back(CatalogZone.FileName);
   return names;
 }
 
 RunPlan PlanRun(const ZoneInputs& inputs) {
   RunPlan plan;
-  plan.Zones.push_back(&ForwardZone);
-  for (const ZoneEntry& zone : ReverseZones) plan.Zones.push_back(&zone);
+  ZoneEntry forward = ForwardZone;
+  forward.ZoneName = inputs.PrivateDomain;
+  plan.Zones.push_back(forward);
+  plan.Zones.insert(plan.Zones.end(), ReverseZones.begin(), ReverseZones.end());
   for (std::size_t b = 0; b < BlockPlan.size(); ++b) {
     const AddressBlock& block = BlockPlan[b];
     BlockSteps steps{&block, inputs.Switched[b], RangesWithin(inputs.Detail, block.Range()), {}};
@@ -42,7 +45,12 @@ RunPlan PlanRun(const ZoneInputs& inputs) {
   }
   if (inputs.Ipv6) {
     plan.UniqueLocal = PlanZone(UniqueLocalZone, {}, inputs.Hosts);
-    plan.Zones.push_back(&UniqueLocalZone);
+    plan.Zones.push_back(UniqueLocalZone);
+  }
+  if (!inputs.Catalog.empty()) {
+    ZoneEntry catalog = CatalogZone;
+    catalog.ZoneName = inputs.Catalog;
+    plan.Zones.push_back(catalog);
   }
   plan.FileNames = PlannedFileNames(inputs);
   return plan;

@@ -43,8 +43,9 @@ struct BlockSteps {
 struct RunPlan {
   std::vector<BlockSteps> Blocks;  // in the order they are written
   std::optional<ZonePlan> UniqueLocal;  // with --ipv6, written last
-  // The zones as BOOT.INC lists them: the forward zone first.
-  std::vector<const ZoneEntry*> Zones;
+  // The zones as BOOT.INC lists them: the forward zone first (named after
+  // the domain), the catalog last (named as given).
+  std::vector<ZoneEntry> Zones;
   // Every file the run writes, in the order it writes them.
   std::vector<std::string_view> FileNames;
 };

@@ -35,6 +35,9 @@ inline constexpr ZoneEntry UniqueLocalZone = {"d.f.ip6.arpa.", "rfd.rev", 0, 0, 
 static_assert(UniqueLocalZone.ZoneName[0] == "0123456789abcdef"[UniqueLocalByte & 0xF] &&
                   UniqueLocalZone.ZoneName[2] == "0123456789abcdef"[UniqueLocalByte >> 4],
               "the IPv6 zone is named after its byte");
+// With --catalog: the catalog zone (RFC 9432) that lists every zone of the
+// run for secondaries; its name is the user's.
+inline constexpr ZoneEntry CatalogZone = {"", "catalog.zone", 0, 0};
 inline constexpr bool InUniqueLocalZone(const Ipv6Value& v) { return v.bytes[0] == UniqueLocalByte; }
 
 // In network order, as BOOT.INC lists them.
