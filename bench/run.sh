@@ -45,7 +45,7 @@ awk 'BEGIN { for (i = 0; i < 20000; i++) print "10.1.2.3 same" }' >"$same"
 for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")
-  "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - \
+  "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - --serial=next \
     "--hosts=$hosts --detail=10.0.0.0/8 --detail=172.16.0.0/12 --detail=192.168.0.0/16" "--hosts=$hosts" \
     "--ipv6 --hosts=$hosts6" "--hosts=$hosts --records=$records" "--hosts=$same" /A /B /C --detail=10.1.0.0/16
   rm -rf "$dir"

@@ -25,7 +25,7 @@ case $what in
   checkers | names-[12]) needs+=(named-checkzone:bind9-utils nsd-checkzone:nsd kzonecheck:knot-dnssecutils) ;;
   apparmor) needs=(apparmor_parser:apparmor) ;;
   *-resolver | pdns-recursor | dnsmasq) needs+=(unshare:util-linux ip:iproute2 nsd:nsd) ;;
-  secondary) needs+=(unshare:util-linux ip:iproute2 nsd:nsd named:bind9) ;;
+  secondary) needs+=(unshare:util-linux ip:iproute2 nsd:nsd named:bind9 knotd:knot) ;;
   *) needs+=(unshare:util-linux ip:iproute2) ;;
 esac
 [[ $what == checkers || $what == names-[12] || $what == apparmor || $what == secondary ]] ||
@@ -173,7 +173,7 @@ in_namespace() {  # LABEL MARK ARGS...
 }
 
 if [[ $what == secondary ]]; then
-  in_namespace "NSD as a secondary of BIND" "c: " secondary_lifecycle "$work/S" "$zonquist"
+  in_namespace "NSD, and BIND and Knot by the catalog, as secondaries of BIND" "d: " secondary_lifecycle "$work/S" "$zonquist"
   finish
 fi
 

@@ -62,8 +62,9 @@ server_version() {
 # The folder its Debian package installs the configuration in.
 server_etc() {
   case $1 in
-    bind | bind-resolver | bind-primary) echo /etc/bind ;;
+    bind | bind-resolver | bind-primary | bind-catalog) echo /etc/bind ;;
     nsd-secondary) echo /etc/nsd ;;
+    knot-catalog) echo /etc/knot ;;
     pdns | pdns-recursor) echo /etc/powerdns ;;
     unbound-resolver) echo /etc/unbound ;;
     dnsmasq) echo /etc/dnsmasq.conf ;;  # a file: its copy is WORK/etc
@@ -92,7 +93,7 @@ localized() {  # KIND SERVER ZONEDIR WORK
   local block=$2
   [[ $2 != bind-primary || $1 == config ]] || block=bind  # bind's recipe and reload, with a config of its own
   readme_block "$readme" "$1" "$block" |
-    sed "s|/srv/dns|$3|g; s|$(server_etc "$2")|$4/etc|g; s|SECONDARY_ADDRESS|${SECONDARY:-}|g"
+    sed "s|/srv/dns|$3|g; s|$(server_etc "$2")|$4/etc|g; s|SECONDARY_ADDRESS|${SECONDARY:-}|g; s|\\([^{]\\)PRIMARY_ADDRESS|\\1${PRIMARY:-}|g"
 }
 
 # The server's stock configuration, copied into WORK/etc, with what the
@@ -125,11 +126,15 @@ stock_config() {  # SERVER ZONEDIR WORK
     rm "$file"
   done
   case $server in
-    bind | bind-primary)
-      # A primary sends NOTIFY as the README configures it, to its secondary alone.
-      # Its NOTIFY comes from its own address, as from a machine of its own.
+    bind | bind-primary | bind-catalog)
+      # A primary sends NOTIFY as the README configures it, to its secondaries alone.
+      # Its NOTIFY, and a secondary's transfers, come from its own address,
+      # as from a machine of its own.
       local notify='\n  notify no;'
-      [[ $server == bind ]] || notify="\\n  notify-source $address;"
+      [[ $server != bind-primary ]] || notify="\\n  notify-source $address;"
+      [[ $server != bind-catalog ]] || notify="\\n  notify no;\\n  transfer-source $address;\\n  query-source address $address;"
+      # No control channel: the primary's rndc must reach the primary alone.
+      [[ $server != bind-catalog ]] || echo 'controls { };' >>"$copy/named.conf"
       sed -i "s|^options {|options {\n  pid-file \"$work/named.pid\";\n  session-keyfile \"$work/session.key\";\n  listen-on { $address; };\n  recursion no;$notify|
         s|directory \"/var/cache/bind\"|directory \"$work\"|; s|dnssec-validation auto;|dnssec-validation no;|
         s|listen-on-v6 { any; };|listen-on-v6 { none; };|" "$copy/named.conf.options"
@@ -151,9 +156,13 @@ server:
   server-count: 1
 CONF
       ;;
-    knot)
+    knot | knot-catalog)
       sed -i "s|\"/run/knot\"|\"$work\"|; /^ *user:/d; s|\"/var/lib/knot\"|\"$work\"|; s|target: syslog|target: stderr|
         s|listen: .*|listen: $address@53|" "$copy/knot.conf"
+      if [[ $server == knot-catalog ]]; then
+        sed -i "s|^    address: ${PRIMARY:-none}\$|&\n    via: $address|" "$copy/knot.conf"
+        printf 'server:\n    listen: %s@53\n' "$address" >>"$copy/knot.conf"
+      fi
       ;;
     pdns)
       cat >>"$copy/pdns.conf" <<CONF
@@ -248,9 +257,9 @@ run_reload() {  # SERVER ZONEDIR WORK
 
 server_command() {  # SERVER WORK
   case $1 in
-    bind | bind-primary) echo "named -g -u bind -c $2/etc/named.conf" ;;  # as Debian runs it: root keeps too few rights
+    bind | bind-primary | bind-catalog) echo "named -g -u bind -c $2/etc/named.conf" ;;  # as Debian runs it: root keeps too few rights
     nsd | nsd-secondary) echo "nsd -d -c $2/etc/nsd.conf" ;;
-    knot) echo "knotd -c $2/etc/knot.conf" ;;
+    knot | knot-catalog) echo "knotd -c $2/etc/knot.conf" ;;
     pdns) echo "pdns_server --config-dir=$2/etc" ;;
     unbound) echo "unbound -d -c $2/etc/unbound.conf" ;;
     yadifa) echo "yadifad -c $2/etc/yadifad.conf" ;;
@@ -530,10 +539,12 @@ lifecycle() {  # SERVER ZONEDIR WORK ZONQUIST CHECKS
     expect "BIND's forward zone" "$zones/forward.zone" "$(grep -o '"[^"]*/forward.zone"' "$zones/zonquist-named.conf" | tr -d '"')"
   fi
   printf '%s\n' 'new IN TXT "edited"' >"$work/own.zone"
-  (cd "$zones" && "$zonquist" /C other.example. --hosts "$work/few-hosts" --serial 6 --records "$work/own.zone" >/dev/null)
+  (cd "$zones" && "$zonquist" /C other.example. --hosts "$work/few-hosts" --serial next --records "$work/own.zone" >/dev/null)
   reload
   await 120 '"edited"' new.other.example. TXT || return 1
-  echo "g: an edited records file, and a rerun"
+  expect "serial of the forward zone, one up" 6 "$(serial_of other.example.)"
+  expect "serial of a zone left as it was" 5 "$(serial_of 168.192.in-addr.arpa.)"
+  echo "g: an edited records file, and a rerun with --serial next"
 
   # IPv6: the unique local addresses of a dual-stack network, a new zone.
   SERIAL=7
@@ -734,38 +745,72 @@ resolver_rerun() {  # SERIAL ARGS...
   keep_pids
 }
 
-# BIND as a primary on 10.53.0.1 and NSD as its secondary on 10.53.0.2,
-# each by its README blocks; the secondary follows by NOTIFY alone, never a
-# forced transfer: a /C run with --serial 1, a rerun with another domain and
-# --serial 2, and one more with a third domain and the same serial, which
-# the secondary must not take.
+# BIND as a primary on 10.53.0.1; NSD as its secondary on 10.53.0.2 from a
+# copy of BOOT.INC, BIND on .3 and Knot on .4 from the catalog alone, each
+# by its README blocks; they follow by NOTIFY alone, never a forced
+# transfer: a first run, a --serial next rerun that changes one host, a
+# rerun with another domain and --serial 4, one more with a third domain
+# and the same serial, which no secondary may take, and a lower serial,
+# which the run refuses.
 secondary_lifecycle() {  # WORK ZONQUIST
   base=$1 zonquist=$2
-  local copy=$1/secondary-zones a
+  local copy=$1/secondary-zones a catalogs=() at
   ip link set lo up
-  ip addr add 10.53.0.1/32 dev lo
-  ip addr add 10.53.0.2/32 dev lo
-  export PRIMARY=10.53.0.1 SECONDARY=10.53.0.2
+  for a in 1 2 3 4; do ip addr add "10.53.0.$a/32" dev lo; done
+  export PRIMARY=10.53.0.1 SECONDARY="10.53.0.2; 10.53.0.3; 10.53.0.4"
   zones=$base/zones
   mkdir -p "$zones" "$copy"
-  (cd "$zones" && "$zonquist" /C corp.internal. --serial 1 >/dev/null)
+  printf '192.168.7.7 printer\n' >"$base/hosts"
+  run_here() { (cd "$base/zones" && "$zonquist" /C "$1" --hosts "$base/hosts" --catalog zones.invalid. "${@:2}" >/dev/null); }
+  run_here corp.internal. --serial 1
   cp "$zones/BOOT.INC" "$copy/"
   auth_pid= res_pid= auth_launched= res_launched=
-  trap 'as_primary; stop_server; as_secondary; stop_server' EXIT
+  trap 'as_primary; stop_server; as_secondary; stop_server; for a in "${catalogs[@]}"; do kill "$a"; wait "$a"; done 2>/dev/null' EXIT
   as_primary
   NS_ADDRESS=10.53.0.1 configure_and_start bind-primary "$zones" "$work"
   keep_pids
   await_zones "$zones" 240 || return 1
+  # The catalog's secondaries: their stock configuration and the README's
+  # block, nothing else.
+  for a in bind-catalog:10.53.0.3 knot-catalog:10.53.0.4; do
+    address=${a#*:} work=$base/${a%%:*} stock_config "${a%%:*}" "$base/${a%%:*}-zones" "$base/${a%%:*}"
+    address=${a#*:} start_server "${a%%:*}" "$base/${a%%:*}"
+    catalogs+=("$launched")
+  done
   as_secondary
   configure_and_start nsd-secondary "$copy" "$work"
   keep_pids
   zones=$copy
   await_zones "$copy" 120 || return 1
   A="192.168.$(r).$(r)"
+  [[ $A != 192.168.7.[78] ]] || A=192.168.5.5
   expect "PTR of $A on the secondary" "${A//./-}.corp.internal." "$(ask -x "$A")"
-  echo "a: the secondary took the first run"
+  for at in 10.53.0.3 10.53.0.4; do
+    await_at "$at" 120 "${A//./-}.corp.internal." -x "$A" || return 1
+    await_at "$at" 60 printer.corp.internal. -x 192.168.7.7 || return 1
+  done
+  echo "a: the secondaries took the first run, two of them by the catalog alone"
 
-  SERIAL=2 secondary_rerun other.example. 2 || return 1
+  # One host moved: its two zones rewritten one serial up, the others left.
+  printf '192.168.7.8 printer\n' >"$base/hosts"
+  as_primary
+  local before after
+  before=$(cd "$zones" && ls -i --time-style=full-iso -l r10.rev r17216.rev catalog.zone BOOT.INC)
+  run_here corp.internal. --serial next
+  after=$(cd "$zones" && ls -i --time-style=full-iso -l r10.rev r17216.rev catalog.zone BOOT.INC)
+  expect "files of unchanged zones untouched" "$(tr -s "\n" " " <<<"$before")" "$(tr -s "\n" " " <<<"$after")"
+  reload
+  await 120 "printer.corp.internal." -x 192.168.7.8 || return 1
+  expect "serial of the changed zone" 2 "$(serial_of 168.192.in-addr.arpa.)"
+  expect "serial of an unchanged zone" 1 "$(serial_of 10.in-addr.arpa.)"
+  as_secondary
+  for at in 10.53.0.2 10.53.0.3 10.53.0.4; do
+    await_at "$at" 120 printer.corp.internal. -x 192.168.7.8 || return 1
+    await_at "$at" 60 192-168-7-7.corp.internal. -x 192.168.7.7 || return 1
+  done
+  echo "b: a changed host reached every secondary, --serial next"
+
+  SERIAL=4 secondary_rerun other.example. 4 || return 1
   await 120 "${A//./-}.other.example." -x "$A" || return 1
   expect "PTR of $A on the secondary" "${A//./-}.other.example." "$(ask -x "$A")"
   expect "wildcard PTR on the secondary" private.ip-address.other.example. "$(ask -x "10.$(r).$(r).$(r)")"
@@ -773,19 +818,41 @@ secondary_lifecycle() {  # WORK ZONQUIST
   cp "$base/zones/BOOT.INC" "$copy/"
   NS_ADDRESS= reload
   await 120 "$A" "${A//./-}.other.example." A || return 1
-  echo "b: a rerun with another domain and --serial 2 reached the secondary"
+  # The catalog's: the new domain's zone added, the old one dropped.
+  for at in 10.53.0.3 10.53.0.4; do
+    await_at "$at" 120 "${A//./-}.other.example." -x "$A" || return 1
+    await_at "$at" 120 "$A" "${A//./-}.other.example." A || return 1
+    await_at "$at" 60 "" SOA corp.internal. || return 1
+  done
+  echo "c: a rerun with another domain and --serial 4 reached the secondaries"
 
-  SERIAL=2 secondary_rerun third.example. 2 || return 1
+  SERIAL=4 secondary_rerun third.example. 4 || return 1
   sleep 5
-  expect "PTR of $A on the secondary, same serial" "${A//./-}.other.example." "$(ask -x "$A")"
-  echo "c: a rerun with the same serial left the secondary as it was"
+  for at in 10.53.0.2 10.53.0.3 10.53.0.4; do
+    expect "PTR of $A on $at, same serial" "${A//./-}.other.example." "$(address=$at ask -x "$A")"
+  done
+  as_primary
+  local status=0
+  (cd "$zones" && "$zonquist" /C third.example. --serial 3 >/dev/null 2>"$base/lower.err") || status=$?
+  expect "a lower serial refused" "1 Error: rfc1918.nam holds serial 4; 3 is lower" "$status $(grep -o '^Error: rfc1918.nam holds serial 4; 3 is lower' "$base/lower.err")"
+  echo "d: a rerun with the same serial left the secondaries as they were; a lower one was refused"
+}
+
+# Until the server at ADDRESS answers the question so.
+await_at() {  # ADDRESS TIMEOUT WANTED QUESTION...
+  local at=$1 deadline=$(($(date +%s) + $2)) wanted=$3
+  shift 3
+  until [[ $(address=$at ask "$@" | head -1) == "$wanted" ]]; do
+    (($(date +%s) < deadline)) || { echo "FAIL: no '$wanted' for $* at $at within $2 s"; return 1; }
+    sleep 0.5
+  done
 }
 
 # A rerun on the primary with its README reload; back on the secondary once
 # the primary serves it and the secondary has been told.
 secondary_rerun() {  # DOMAIN SERIAL
   as_primary
-  (cd "$zones" && "$zonquist" /C "$1" --serial "$2" >/dev/null)
+  run_here "$1" --serial "$2"
   reload
   keep_pids
   await_run C "$1" 120 || return 1
