@@ -320,6 +320,8 @@ std::vector<std::string> HelpTranscript() {
       "                      for them only without a switch or --detail; repeatable",
       "  --records FILE      records of your own (zone-file syntax), checked and",
       "                      written into rfc1918.nam; repeatable",
+      "  --leases FILE       the names DHCP clients gave, from a lease file of ISC",
+      "                      dhcpd, Kea or dnsmasq, as a hosts file's; repeatable",
       "  --catalog NAME      a catalog zone NAME (RFC 9432) of every zone, for",
       "                      secondaries; written to catalog.zone",
       "  --ipv6              IPv6 too: rfd.rev for fd00::/8, and AAAA records for the",

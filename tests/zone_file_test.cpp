@@ -425,3 +425,93 @@ TEST(ParseRecords, GoodAndBad) {
 }
 
 }  // namespace
+
+#include "inputs/leases.h"
+
+namespace {
+
+// Lease files of the three daemons, told from their content: the last entry
+// of an address decides, only active leases with a name count, and a
+// client's name is never an error: what cannot name a host is said.
+TEST(Leases, ReadAndNamed) {
+  const std::int64_t now = 1796734800;  // 2026-12-08 13:00:00 UTC
+  const std::string later = std::to_string(now + 1800), earlier = std::to_string(now - 60);
+  const std::string isc =
+      "# The format of this file is documented in the dhcpd.leases(5) manual page.\nauthoring-byte-order little-endian;\n"
+      "server-duid \"\\000\\001\";\n"
+      "lease 10.66.0.106 {\n  starts 2 2026/12/08 12:00:00;\n  ends 2 2026/12/08 14:00:00;\n  binding state active;\n"
+      "  next binding state free;\n  client-hostname \"Laptop-Ann\";\n}\n"
+      "lease 10.66.0.107 { starts 2 2026/12/08 12:30:00; ends never; binding state active; client-hostname \"Printer_2\"; }\n"
+      "lease 10.66.0.108 { starts 2 2026/12/08 12:10:00; ends 2 2026/12/08 14:00:00; binding state active;"
+      " client-hostname \"n\\141s\"; }\n"
+      "lease 10.66.0.109 { starts 2 2026/12/08 11:00:00; ends 2 2026/12/08 12:00:00; binding state active;"
+      " client-hostname \"old\"; }\n"
+      "lease 10.66.0.108 { starts 2 2026/12/08 12:20:00; ends 2 2026/12/08 12:25:00; binding state free; }\n"
+      "lease 10.66.0.110 { starts 2 2026/12/08 12:40:00; ends never; binding state active; client-hostname \"laptop-ann\";";
+  const std::string kea4 = "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,fqdn_rev,hostname,state,user_context\n"
+                           "10.66.0.120,52:54:00:00:00:01,,3600," + later + ",1,0,0,printer2,0,\n"
+                           "10.66.0.121,52:54:00:00:00:02,,3600," + later + ",1,0,0,a&#x2cb,0,\n"
+                           "10.66.0.122,52:54:00:00:00:03,,3600," + later + ",1,0,0,gone,0,\n"
+                           "10.66.0.122,52:54:00:00:00:03,,0," + later + ",1,0,0,gone,0,\n"
+                           "10.66.0.123,52:54:00:00:00:04,,3600," + later + ",1,0,0,,2,\n10.66.0.124,52:54";
+  const std::string kea6 = "address,duid,valid_lifetime,expire,subnet_id,pref_lifetime,lease_type,iaid,prefix_len,fqdn_fwd,"
+                           "fqdn_rev,hostname,hwaddr,state,user_context\n"
+                           "fd00:66::10,00:01,3600," + later + ",1,1800,0,1,128,0,0,laptop-ann.,,0,\n"
+                           "fd00:66:1::,00:01,3600," + later + ",1,1800,2,1,56,0,0,pd,,0,\n";
+  const std::string dnsmasq = later + " 52:54:00:aa:bb:cc 10.66.0.130 phone 01:52\n0 52:54:00:aa:bb:cd 10.66.0.131 * *\n" +
+                              earlier + " 52:54:00:aa:bb:ce 10.66.0.132 expired *\n" + later +
+                              " 52:54:00:aa:bb:cf 10.66.0.133 10-66-0-9 *\n" + later +
+                              " 52:54:00:aa:bb:d0 10.66.0.5 fs2 *\nduid 00:01:00:01\n" + later +
+                              " 12345 2001:db8::20 tablet 00:01\n" + later + " 12346 fe80::1 ll 00:01\n";
+  struct Case {
+    std::vector<LeasesFile> files;
+    bool ipv6;
+    std::vector<std::string> expected;  // the hosts text's lines, then the lines said
+  };
+  const Case cases[] = {
+      {{{"dhcpd.leases", isc}, {"kea-leases4.csv", kea4}, {"kea-leases6.csv", kea6}, {"dnsmasq.leases", dnsmasq}}, true,
+       {"10.66.0.106 laptop-ann.lan.internal.", "10.66.0.120 printer2.lan.internal.", "10.66.0.130 phone.lan.internal.",
+        "2001:db8::20 tablet.lan.internal.", "fd00:66::10 laptop-ann.lan.internal.",
+        " + Ignored the last entry of dhcpd.leases: cut short, as a daemon writes it",
+        " + Ignored the last entry of kea-leases4.csv: cut short, as a daemon writes it",
+        " + Skipped 2 leases (not a host name): 10.66.0.107 printer_2, 10.66.0.121 a,b",
+        " + Skipped 1 leases (a name the run gives itself): 10.66.0.133 10-66-0-9",
+        " + Skipped 1 leases (named by a hosts file): 10.66.0.5 fs2",
+        " + Skipped 1 leases (an address no host holds): fe80::1 ll"}},
+      // Without --ipv6 the IPv6 leases are said; the newer of two keeps a name.
+      {{{"a", later + " 1 10.66.0.1 dup *\n" + std::to_string(now + 900) + " 2 10.66.0.2 Dup. *\nduid 1\n" + later +
+                  " 3 fd00::1 v6 4\n"}}, false,
+       {"10.66.0.1 dup.lan.internal.", " + Skipped 1 leases (a name a newer lease holds): 10.66.0.2 dup.",
+        " + Skipped 1 leases (IPv6 without --ipv6): fd00::1 v6"}},
+      {{{"x.leases", "hello world\n"}}, false, {"Error: x.leases: not a lease file of ISC dhcpd, Kea or dnsmasq"}},
+      {{{"k.csv", "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,fqdn_rev,hostname,state\n"
+                  "10.0.0.1,x,,soon,1,1,0,0,h,0\n"}}, false,
+       {"Error: k.csv:2: a row whose address, valid_lifetime, expire or state cannot be read"}},
+      {{{"d.leases", "1 52:54 not-an-address h *\n"}}, false,
+       {"Error: d.leases:1: not a lease line \"EXPIRY MAC ADDRESS NAME CLIENT-ID\""}},
+      {{{"i.leases", "lease 10.0.0.1 {\n starts 2 2026/13/08 12:00:00;\n}\n"}}, false,
+       {"Error: i.leases:2: a time that is not \"W YYYY/MM/DD HH:MM:SS\""}},
+  };
+  const HostTable hosts = ParseHosts("10.66.0.5 fs\n", "hosts", "lan.internal.").table;
+  for (const Case& c : cases) {
+    std::vector<Lease> leases;
+    std::vector<std::string> said, lines;
+    for (const LeasesFile& f : c.files) {
+      LeasesRead read = ReadLeases(f, now);
+      if (read.error) said.push_back(*read.error);
+      said.insert(said.end(), read.lines.begin(), read.lines.end());
+      leases.insert(leases.end(), read.leases.begin(), read.leases.end());
+    }
+    if (!said.empty() && said[0].rfind("Error", 0) == 0) {
+      EXPECT_EQ(said, c.expected);
+      continue;
+    }
+    LeaseNames named = NameLeases(leases, hosts, "lan.internal.", c.ipv6);
+    lines = SplitLines(named.hostsText);
+    lines.insert(lines.end(), said.begin(), said.end());
+    lines.insert(lines.end(), named.lines.begin(), named.lines.end());
+    EXPECT_EQ(lines, c.expected);
+  }
+}
+
+}  // namespace

@@ -190,6 +190,12 @@ std::optional<std::string> ReadRecords(std::string_view value, std::int64_t, Zon
   return std::nullopt;
 }
 
+std::optional<std::string> ReadLeases(std::string_view value, std::int64_t, ZoneOptions& options) {
+  if (value.empty()) return "Error: --leases needs a file name";
+  options.leasesFiles.emplace_back(value);
+  return std::nullopt;
+}
+
 std::optional<std::string> ReadIpv6(std::string_view, std::int64_t, ZoneOptions& options) {
   options.ipv6 = true;
   options.lines.push_back(" + Including IPv6 unique local addresses (fd00::/8)");
@@ -224,6 +230,9 @@ constexpr Option kOptions[] = {
     {"--records", ReadRecords, true,
      {{"FILE", "records of your own (zone-file syntax), checked and"},
       {"", "written into rfc1918.nam; repeatable"}}},
+    {"--leases", ReadLeases, true,
+     {{"FILE", "the names DHCP clients gave, from a lease file of ISC"},
+      {"", "dhcpd, Kea or dnsmasq, as a hosts file's; repeatable"}}},
     {"--catalog", ReadCatalog, false,
      {{"NAME", "a catalog zone NAME (RFC 9432) of every zone, for"}, {"", "secondaries; written to catalog.zone"}}},
     {"--ipv6", ReadIpv6, false,
@@ -390,8 +399,9 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   }
   // A switch becomes its block's range here. Prefixes or hosts alone
   // detail only themselves; a switch's block is added to them.
-  const bool alone = decision.detailClasses == "ABC" &&
-                     !(options.options.detail.empty() && options.options.hostsFiles.empty());
+  const bool alone = decision.detailClasses == "ABC" && !(options.options.detail.empty() &&
+                                                         options.options.hostsFiles.empty() &&
+                                                         options.options.leasesFiles.empty());
   std::vector<AddressRange> detail = std::move(options.options.detail);
   for (std::size_t b = 0; b < BlockPlan.size(); ++b) {
     inputs.Switched[b] = !alone && decision.detailClasses.find(BlockPlan[b].ClassLetter) != std::string::npos;
@@ -400,6 +410,8 @@ CommandDecision DecideCommand(const platform::CommandLine& line, std::int64_t ru
   inputs.Detail = MergeRanges(std::move(detail));
   decision.files.hosts = std::move(options.options.hostsFiles);
   decision.files.records = std::move(options.options.recordsFiles);
+  decision.files.leases = std::move(options.options.leasesFiles);
+  decision.files.now = runStart;
   inputs.Ipv6 = options.options.ipv6;
   return decision;
 }

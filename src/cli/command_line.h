@@ -39,6 +39,7 @@ struct ZoneOptions {
   std::vector<AddressRange> detail;     // as given
   std::vector<std::string> hostsFiles;    // in the order given
   std::vector<std::string> recordsFiles;  // likewise
+  std::vector<std::string> leasesFiles;   // likewise
   bool ipv6 = false;
   std::vector<std::string> lines;         // console lines that say what was asked
 };

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <iterator>
+
 #include "inputs/hosts.h"
+#include "inputs/leases.h"
 #include "inputs/records.h"
 #include "output/console.h"
 #include "output/errors.h"
@@ -42,16 +45,43 @@ std::string TidyPath(std::string_view path) {
 
 std::optional<std::string> ReadOutsideFiles(const OutsideFiles& files, ZoneInputs& inputs,
                                             std::vector<std::string>& lines) {
-  if (!files.hosts.empty()) {
-    std::vector<HostsFile> hostsFiles;
-    for (const std::string& name : files.hosts) {
-      hostsFiles.push_back({name, {}});
-      if (std::optional<std::string> error = ReadWhole(name, hostsFiles.back().text)) return error;
-    }
+  std::vector<HostsFile> hostsFiles;
+  for (const std::string& name : files.hosts) {
+    hostsFiles.push_back({name, {}});
+    if (std::optional<std::string> error = ReadWhole(name, hostsFiles.back().text)) return error;
+  }
+  if (!hostsFiles.empty() || !files.leases.empty()) {
     HostsParse hosts = ParseHosts(hostsFiles, inputs.PrivateDomain, inputs.Ipv6);
     if (hosts.error) return hosts.error;
-    inputs.Hosts = std::move(hosts.table);
     for (const SkippedEntries& skipped : hosts.skipped) lines.push_back(SkipLine(skipped, hostsFiles.size() > 1));
+    if (!files.leases.empty()) {
+      // The leases' names as one more hosts file, after the others.
+      std::vector<Lease> leases;
+      for (const std::string& name : files.leases) {
+        LeasesFile file{name, {}};
+        if (std::optional<std::string> error = ReadWhole(name, file.text)) return error;
+        if (file.text.rfind("address,", 0) == 0) {
+          // Kea's cleanup keeps the leases in FILE.2 (and FILE.1 while it
+          // runs); Kea reads them first at its start, and so do we.
+          std::string older, text;
+          for (const char* suffix : {".2", ".1"})
+            if (!ReadWhole(name + suffix, text)) older += text + "\n", text.clear();
+          file.text = older + file.text;
+        }
+        LeasesRead read = ReadLeases(file, files.now);
+        if (read.error) return read.error;
+        lines.insert(lines.end(), read.lines.begin(), read.lines.end());
+        std::move(read.leases.begin(), read.leases.end(), std::back_inserter(leases));
+      }
+      LeaseNames named = NameLeases(std::move(leases), hosts.table, inputs.PrivateDomain, inputs.Ipv6);
+      const auto count = std::count(named.hostsText.begin(), named.hostsText.end(), '\n');
+      lines.push_back(" + Leases: " + std::to_string(count) + " hosts named");
+      lines.insert(lines.end(), named.lines.begin(), named.lines.end());
+      hostsFiles.push_back({"leases", std::move(named.hostsText)});
+      hosts = ParseHosts(hostsFiles, inputs.PrivateDomain, inputs.Ipv6);
+      if (hosts.error) return hosts.error;
+    }
+    inputs.Hosts = std::move(hosts.table);
   }
   if (files.records.empty()) return std::nullopt;
   // No file of this run's own: a server would read what the run is writing.

@@ -2,6 +2,7 @@
 // written; they become the run's inputs and write nothing themselves.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@
 struct OutsideFiles {
   std::vector<std::string> hosts;    // as given, in order
   std::vector<std::string> records;  // likewise
+  std::vector<std::string> leases;   // likewise
+  std::int64_t now = 0;              // the run's start: which leases are active
 };
 
 // Into the inputs; the console lines that say what was taken and left are
