@@ -107,7 +107,7 @@ trap 'echo "== interrupted"; exit 130' INT TERM HUP
 packages=(cmake g++ clang make libgtest-dev libbenchmark-dev procps)
 if ((!quick)); then
   packages+=(bind9 bind9-utils bind9-dnsutils nsd knot knot-dnsutils knot-dnssecutils pdns-server pdns-backend-bind
-    unbound yadifa gdnsd pdns-recursor knot-resolver dnsmasq apparmor
+    unbound yadifa gdnsd pdns-recursor knot-resolver dnsmasq apparmor isc-dhcp-server kea-dhcp4-server isc-dhcp-client
     g++-mingw-w64-x86-64 wine64 util-linux iproute2 time man-db dpkg-dev strace lintian)
 else
   packages+=(util-linux strace)
@@ -222,7 +222,7 @@ gxx_build() {  # CMAKE_ARGS...
 
 if ((quick)); then
   step "g++ build" gxx_build
-  step "g++ tests, quick" ctest_in build -j"$jobs" -E 'DnsServers|Resolvers|AppArmor|Wine|WindowsBuild|Package|QuickStart'
+  step "g++ tests, quick" ctest_in build -j"$jobs" -E 'DnsServers|Resolvers|Dhcp|AppArmor|Wine|WindowsBuild|Package|QuickStart'
   times
   echo "== every quick test passed in $((SECONDS - started)) s"
   exit 0
@@ -261,7 +261,7 @@ sanitizer() {
   cmake --build build-asan -j"$jobs"
   echo "$((SECONDS - begun))" >"$logs/clang sanitizer build.time"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest_in build-asan -j"$jobs" -E 'DnsServers|Resolvers|AppArmor|Wine|WindowsBuild|Package|QuickStart'
+    ctest_in build-asan -j"$jobs" -E 'DnsServers|Resolvers|Dhcp|AppArmor|Wine|WindowsBuild|Package|QuickStart'
 }
 # A crash fails the step and names the input that made it, kept in
 # build-logs/.

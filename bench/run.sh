@@ -42,12 +42,26 @@ awk 'BEGIN { for (i = 0; i < 2000; i++) {
   printf "txt-%d TXT \"entry %d; of the bench\"\n", i, i } }' >"$records"
 same=$(mktemp /tmp/zonquist-bench-same-XXXXXX)
 awk 'BEGIN { for (i = 0; i < 20000; i++) print "10.1.2.3 same" }' >"$same"
+# 100,000 active leases of each daemon's format, named as the hosts file
+# names its entries.
+expiry=$(($(date +%s) + 86400))
+leases_isc=$(mktemp /tmp/zonquist-bench-isc-XXXXXX)
+leases_kea=$(mktemp /tmp/zonquist-bench-kea-XXXXXX)
+leases_dnsmasq=$(mktemp /tmp/zonquist-bench-dnsmasq-XXXXXX)
+awk -v e="$expiry" -v isc="$leases_isc" -v kea="$leases_kea" -v dm="$leases_dnsmasq" 'BEGIN {
+  print "address,hwaddr,client_id,valid_lifetime,expire,subnet_id,fqdn_fwd,fqdn_rev,hostname,state,user_context" > kea
+  for (i = 0; i < 100000; i++) {
+    a = sprintf("10.%d.%d.%d", i * 7919 % 256, int(i / 256) % 256, i % 256)
+    printf "lease %s {\n  starts 2 2026/12/08 12:00:00;\n  ends never;\n  binding state active;\n  client-hostname \"host-%d\";\n}\n", a, i > isc
+    printf "%s,52:54:00:00:00:01,,86400,%d,1,0,0,host-%d,0,\n", a, e, i > kea
+    printf "%d 52:54:00:00:00:01 %s host-%d *\n", e, a, i > dm } }'
 for place in tmpfs:/dev/shm disk:/tmp; do
   label=${place%%:*}
   dir=$(mktemp -d "${place#*:}/zonquist-bench-XXXXXX")
   "$build"/bench/bench_runner "$PWD/$build/zonquist" "$PWD/$build/bench/write_floor" "$dir" "$pairs" "$label" - --serial=next \
     "--hosts=$hosts --detail=10.0.0.0/8 --detail=172.16.0.0/12 --detail=192.168.0.0/16" "--hosts=$hosts" \
-    "--ipv6 --hosts=$hosts6" "--hosts=$hosts --records=$records" "--hosts=$same" /A /B /C --detail=10.1.0.0/16
+    "--ipv6 --hosts=$hosts6" "--hosts=$hosts --records=$records" "--hosts=$same" "--leases=$leases_isc" "--leases=$leases_kea" \
+    "--leases=$leases_dnsmasq" /A /B /C --detail=10.1.0.0/16
   rm -rf "$dir"
 done
-rm -f "$hosts" "$hosts6" "$records" "$same"
+rm -f "$hosts" "$hosts6" "$records" "$same" "$leases_isc" "$leases_kea" "$leases_dnsmasq"

@@ -6,7 +6,8 @@
 #   dns_servers_test.sh ZONQUIST README SERVER     one server loads, answers and reloads them
 #   dns_servers_test.sh ZONQUIST README RESOLVER   clients reach them through one resolver
 #   dns_servers_test.sh ZONQUIST README apparmor   the AppArmor profiles compile with the additions
-#   dns_servers_test.sh ZONQUIST README secondary  a secondary follows the serial of its primary
+#   dns_servers_test.sh ZONQUIST README secondary  secondaries follow the serials of their primary
+#   dns_servers_test.sh ZONQUIST README dhcp-D     a DHCP daemon's hook keeps NSD's zones current
 # A missing package is a failure that names it, unless ZONQUIST_SKIP_MISSING=1
 # asks to skip (exit 77).
 set -euo pipefail
@@ -26,9 +27,12 @@ case $what in
   apparmor) needs=(apparmor_parser:apparmor) ;;
   *-resolver | pdns-recursor | dnsmasq) needs+=(unshare:util-linux ip:iproute2 nsd:nsd) ;;
   secondary) needs+=(unshare:util-linux ip:iproute2 nsd:nsd named:bind9 knotd:knot) ;;
+  dhcp-dnsmasq) needs+=(unshare:util-linux ip:iproute2 nsd:nsd dnsmasq:dnsmasq dhclient:isc-dhcp-client flock:util-linux) ;;
+  dhcp-isc) needs+=(unshare:util-linux ip:iproute2 nsd:nsd dhcpd:isc-dhcp-server dhclient:isc-dhcp-client) ;;
+  dhcp-kea) needs+=(unshare:util-linux ip:iproute2 nsd:nsd kea-dhcp4:kea-dhcp4-server dhclient:isc-dhcp-client) ;;
   *) needs+=(unshare:util-linux ip:iproute2) ;;
 esac
-[[ $what == checkers || $what == names-[12] || $what == apparmor || $what == secondary ]] ||
+[[ $what == checkers || $what == names-[12] || $what == apparmor || $what == secondary || $what == dhcp-* ]] ||
   needs+=("$(server_binary "$what"):$(server_packages "$what" | tr ' ' ,)")
 for tool in "${needs[@]}"; do
   command -v "${tool%%:*}" >/dev/null || missing+=("${tool#*:}")
@@ -155,7 +159,7 @@ if [[ $what == apparmor ]]; then
   finish
 fi
 
-[[ $what == secondary ]] || for kind in recipe config reload; do
+[[ $what == secondary || $what == dhcp-* ]] || for kind in recipe config reload; do
   [[ -n $(readme_block "$readme" "$kind" "$what") ]] || fail "the README has no $kind block for $what"
 done
 
@@ -171,6 +175,12 @@ in_namespace() {  # LABEL MARK ARGS...
   failures=$((failures + $(grep -c '^FAIL' "$work/out" || true)))
   grep -q "^$mark" "$work/out" || fail "$label: no '$mark' line"
 }
+
+if [[ $what == dhcp-* ]]; then
+  mkdir -p "$work/D"
+  in_namespace "${what#dhcp-} keeping NSD's zones current by the README's hook" "b: " dhcp_lifecycle "${what#dhcp-}" "$work/D" "$zonquist"
+  finish
+fi
 
 if [[ $what == secondary ]]; then
   in_namespace "NSD, and BIND and Knot by the catalog, as secondaries of BIND" "d: " secondary_lifecycle "$work/S" "$zonquist"

@@ -861,7 +861,110 @@ secondary_rerun() {  # DOMAIN SERIAL
 as_primary() { server=bind-primary address=10.53.0.1 work=$base/primary zones=$base/zones server_pid=$auth_pid launched=$auth_launched; }
 as_secondary() { server=nsd-secondary address=10.53.0.2 work=$base/secondary zones=$base/secondary-zones server_pid=$res_pid launched=$res_launched; }
 
-if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle || ${1:-} == secondary_lifecycle ]]; then
+# A DHCP daemon on a bridge in this namespace, its clients each in a
+# namespace of their own behind a veth pair, and NSD serving the zones that
+# the README's hook rewrites at each lease event: a client's name answers
+# both ways within 10 s of its lease and is gone after its release.
+dhcp_lifecycle() {  # DAEMON WORK ZONQUIST
+  # Globals: the trap runs after the function has returned.
+  dhcp_clients=() dhcp_base=$2
+  local daemon=$1 leases hook n pid
+  work=$2/nsd zonquist=$3 zones=$2/zones server=nsd
+  mkdir -p "$zones" "$work"
+  ip link set lo up
+  ip link add zq-br type bridge
+  ip addr add 10.66.0.1/24 dev zq-br
+  ip link set zq-br up
+  case $daemon in
+    dnsmasq) leases=$2/dnsmasq.leases ;;
+    kea) leases=$2/kea-leases4.csv ;;
+    isc) leases=$2/dhcpd.leases ;;
+  esac
+  : >"$leases"
+  # The README's hook, with this test's folder, lease file, command and reload.
+  hook=$2/zonquist-rerun
+  readme_block "$readme" hook zonquist-rerun | sed "s|^zones=.*|zones=$zones|; s|^leases=.*|leases=$leases|
+    s|^run=.*|run=\"$zonquist --serial next --leases \$leases /C lan.internal.\"|
+    s|^reload=.*|reload=\"nsd-control -c $work/etc/nsd.conf reload\"|; s|/run/lock/|$2/|g" >"$hook"
+  chmod 755 "$hook"
+  (cd "$zones" && "$zonquist" --serial next --leases "$leases" /C lan.internal. >/dev/null)
+  configure_and_start nsd "$zones" "$work"
+  # dhclient goes on in the background: stopped by its pid file.
+  trap 'stop_server; kill "${dhcp_clients[@]}" "$dhcp" $(cat "$dhcp_base"/client*.pid 2>/dev/null) 2>/dev/null; wait 2>/dev/null' EXIT
+  SERIAL=$(awk '$3 == "SOA" { print $6; exit }' "$zones/r10.rev") await_zones "$zones" 60 || return 1
+  local block
+  block=$(readme_block "$readme" dhcp "$daemon" | sed "s|/usr/local/sbin/zonquist-rerun|$hook|")
+  case $daemon in
+    dnsmasq)
+      dnsmasq -k -C /dev/null --port=0 --interface=zq-br --bind-interfaces --dhcp-range=10.66.0.100,10.66.0.200,10m \
+        --dhcp-leasefile="$leases" --pid-file="$2/dnsmasq.pid" --user=root --log-facility=- \
+        $(sed 's/^/--/' <<<"$block") >>"$2/dhcp.log" 2>&1 &
+      ;;
+    kea)
+      cat >"$2/kea.conf" <<CONF
+{ "Dhcp4": { "interfaces-config": { "interfaces": [ "zq-br" ] },
+  "lease-database": { "type": "memfile", "persist": true, "name": "$leases", "lfc-interval": 0 },
+  "valid-lifetime": 600,
+  "subnet4": [ { "id": 1, "subnet": "10.66.0.0/24", "pools": [ { "pool": "10.66.0.100 - 10.66.0.200" } ] } ],
+  $block
+  "loggers": [ { "name": "kea-dhcp4", "output_options": [ { "output": "stdout" } ], "severity": "INFO" } ] } }
+CONF
+      KEA_LOCKFILE_DIR=$2 KEA_PIDFILE_DIR=$2 kea-dhcp4 -c "$2/kea.conf" >>"$2/dhcp.log" 2>&1 &
+      ;;
+    isc)
+      printf 'default-lease-time 600;\nmax-lease-time 600;\nauthoritative;\nddns-update-style none;\n%s\n%s\n' \
+        'subnet 10.66.0.0 netmask 255.255.255.0 { range 10.66.0.100 10.66.0.200; }' "$block" >"$2/dhcpd.conf"
+      dhcpd -f -4 -cf "$2/dhcpd.conf" -lf "$leases" -pf "$2/dhcpd.pid" zq-br >>"$2/dhcp.log" 2>&1 &
+      ;;
+  esac
+  dhcp=$!
+  sleep 2
+  kill -0 "$dhcp" 2>/dev/null || { echo "FAIL: $daemon did not start: $(tail -5 "$2/dhcp.log")"; return 1; }
+  # Two clients, each its own namespace and name.
+  for n in 1 2; do
+    unshare -n sleep 600 &
+    pid=$!
+    dhcp_clients+=("$pid")
+    ip link add "zq-h$n" type veth peer name "zq-c$n"
+    ip link set "zq-h$n" master zq-br up
+    ip link set "zq-c$n" netns "$pid"
+    nsenter -t "$pid" -n ip link set lo up
+    nsenter -t "$pid" -n ip link set "zq-c$n" up
+  done
+  # A client's dhclient; its name goes in its configuration (Debian's
+  # dhclient has no -H).
+  client() {  # N ARGS...
+    nsenter -t "${dhcp_clients[$(($1 - 1))]}" -n dhclient -4 -sf "$dhcp_base/client-script" -cf "$dhcp_base/client$1.conf" -lf "$dhcp_base/client$1.leases" \
+      -pf "$dhcp_base/client$1.pid" "${@:2}" "zq-c$1"
+  }
+  # The leased address on the client's own link, and nothing else of the
+  # machine's touched (Debian's dhclient-script would rewrite resolv.conf);
+  # a release is sent from it.
+  printf '#!/bin/sh\ncase "$reason" in\n%s\n%s\nesac\nexit 0\n' \
+    '  BOUND|RENEW|REBIND|REBOOT) ip addr replace "$new_ip_address/24" dev "$interface" ;;' \
+    '  RELEASE|EXPIRE|STOP) [ -z "$old_ip_address" ] || ip addr del "$old_ip_address/24" dev "$interface" ;;' >"$2/client-script"
+  chmod 755 "$2/client-script"
+  printf 'send host-name "Laptop-Ann";\n' >"$2/client1.conf"
+  printf 'send host-name "printer";\n' >"$2/client2.conf"
+  local started leased
+  started=$(date +%s)
+  client 1 -1 >>"$2/client.log" 2>&1 || { echo "FAIL: $daemon: no lease for client 1"; return 1; }
+  client 2 -1 >>"$2/client.log" 2>&1 || { echo "FAIL: $daemon: no lease for client 2"; return 1; }
+  leased=$(awk '/fixed-address/ { sub(";", "", $2); a = $2 } END { print a }' "$2/client1.leases")
+  await 10 "$leased" laptop-ann.lan.internal. A || return 1
+  await 10 laptop-ann.lan.internal. -x "$leased" || return 1
+  echo "ok: $daemon: laptop-ann answered both ways $(($(date +%s) - started)) s after its lease"
+  await 10 "$(awk '/fixed-address/ { sub(";", "", $2); a = $2 } END { print a }' "$2/client2.leases")" printer.lan.internal. A || return 1
+  echo "a: $daemon's clients answered by name"
+  client 1 -r >>"$2/client.log" 2>&1
+  await 15 "" laptop-ann.lan.internal. A || return 1
+  await 10 private.ip-address.lan.internal. -x "$leased" || return 1
+  expect "the other client still named" printer.lan.internal. "$(ask -x "$(awk '/fixed-address/ { sub(";", "", $2); a = $2 } END { print a }' "$2/client2.leases")")"
+  echo "b: $daemon: a released lease's name gone"
+}
+
+if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle || ${1:-} == secondary_lifecycle ||
+  ${1:-} == dhcp_lifecycle ]]; then
   export PATH=$PATH:/usr/sbin
   "$@"
 fi
