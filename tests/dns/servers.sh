@@ -875,6 +875,8 @@ dhcp_lifecycle() {  # DAEMON WORK ZONQUIST
   ip link add zq-br type bridge
   ip addr add 10.66.0.1/24 dev zq-br
   ip link set zq-br up
+  sysctl -qw net.ipv6.conf.zq-br.accept_dad=0
+  ip addr add fd00:66::1/64 dev zq-br nodad
   case $daemon in
     dnsmasq) leases=$2/dnsmasq.leases ;;
     kea) leases=$2/kea-leases4.csv ;;
@@ -884,10 +886,10 @@ dhcp_lifecycle() {  # DAEMON WORK ZONQUIST
   # The README's hook, with this test's folder, lease file, command and reload.
   hook=$2/zonquist-rerun
   readme_block "$readme" hook zonquist-rerun | sed "s|^zones=.*|zones=$zones|; s|^leases=.*|leases=$leases|
-    s|^run=.*|run=\"$zonquist --serial next --leases \$leases /C lan.internal.\"|
+    s|^run=.*|run=\"$zonquist --serial next --ipv6 --leases \$leases /C lan.internal.\"|
     s|^reload=.*|reload=\"nsd-control -c $work/etc/nsd.conf reload\"|; s|/run/lock/|$2/|g" >"$hook"
   chmod 755 "$hook"
-  (cd "$zones" && "$zonquist" --serial next --leases "$leases" /C lan.internal. >/dev/null)
+  (cd "$zones" && "$zonquist" --serial next --ipv6 --leases "$leases" /C lan.internal. >/dev/null)
   configure_and_start nsd "$zones" "$work"
   # dhclient goes on in the background: stopped by its pid file.
   trap 'stop_server; kill "${dhcp_clients[@]}" "$dhcp" $(cat "$dhcp_base"/client*.pid 2>/dev/null) 2>/dev/null; wait 2>/dev/null' EXIT
@@ -897,6 +899,7 @@ dhcp_lifecycle() {  # DAEMON WORK ZONQUIST
   case $daemon in
     dnsmasq)
       dnsmasq -k -C /dev/null --port=0 --interface=zq-br --bind-interfaces --dhcp-range=10.66.0.100,10.66.0.200,10m \
+        --dhcp-range=fd00:66::100,fd00:66::200,64,10m \
         --dhcp-leasefile="$leases" --pid-file="$2/dnsmasq.pid" --user=root --log-facility=- \
         $(sed 's/^/--/' <<<"$block") >>"$2/dhcp.log" 2>&1 &
       ;;
@@ -921,13 +924,14 @@ CONF
   sleep 2
   kill -0 "$dhcp" 2>/dev/null || { echo "FAIL: $daemon did not start: $(tail -5 "$2/dhcp.log")"; return 1; }
   # Two clients, each its own namespace and name.
-  for n in 1 2; do
+  for n in 1 2 3; do
     unshare -n sleep 600 &
     pid=$!
     dhcp_clients+=("$pid")
     ip link add "zq-h$n" type veth peer name "zq-c$n"
     ip link set "zq-h$n" master zq-br up
     ip link set "zq-c$n" netns "$pid"
+    nsenter -t "$pid" -n sysctl -qw net.ipv6.conf.default.accept_dad=0
     nsenter -t "$pid" -n ip link set lo up
     nsenter -t "$pid" -n ip link set "zq-c$n" up
   done
@@ -960,7 +964,15 @@ CONF
   await 15 "" laptop-ann.lan.internal. A || return 1
   await 10 private.ip-address.lan.internal. -x "$leased" || return 1
   expect "the other client still named" printer.lan.internal. "$(ask -x "$(awk '/fixed-address/ { sub(";", "", $2); a = $2 } END { print a }' "$2/client2.leases")")"
-  echo "b: $daemon: a released lease's name gone"
+  [[ $daemon == dnsmasq ]] || { echo "b: $daemon: a released lease's name gone"; return 0; }
+  # DHCPv6: the name the client gave in its FQDN option, both ways.
+  printf 'send fqdn.fqdn "tablet";\n' >"$dhcp_base/client3.conf"
+  nsenter -t "${dhcp_clients[2]}" -n dhclient -6 -1 -sf /bin/true -cf "$dhcp_base/client3.conf" -lf "$dhcp_base/client3.leases" \
+    -pf "$dhcp_base/client3.pid" zq-c3 >>"$2/client.log" 2>&1 || { echo "FAIL: $daemon: no IPv6 lease"; return 1; }
+  leased=$(awk '/iaaddr/ { a = $2 } END { print a }' "$dhcp_base/client3.leases")
+  await 10 "$leased" tablet.lan.internal. AAAA || return 1
+  await 10 tablet.lan.internal. -x "$leased" || return 1
+  echo "b: $daemon: a released lease's name gone; an IPv6 client named both ways"
 }
 
 if [[ ${1:-} == session || ${1:-} == lifecycle || ${1:-} == resolver_lifecycle || ${1:-} == secondary_lifecycle ||
