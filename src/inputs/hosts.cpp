@@ -172,7 +172,7 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
         if (relative) name.append(domain);
         const bool inDomain = InDomain(name, domain);
         std::optional<std::string> refused;
-        if (!HasHostNameLabels(relative ? name.substr(0, name.size() - domain.size()) : name))
+        if (!HasHostNameLabels(relative ? std::string_view(name).substr(0, name.size() - domain.size()) : name))
           refused = "not a host name: " + Shown(given);
         else
           refused = RefusedName(name, given, domain, address);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "output/console.h"
 #include "zones/names.h"
@@ -20,16 +21,10 @@ struct Entry {
   std::int64_t newest = 0;
 };
 
-// Entries by address, the later replacing the earlier.
+// Entries in the order read; the last of each address is kept at the end.
 struct Entries {
-  std::map<std::uint32_t, Entry> v4;
-  std::map<Ipv6Value, Entry> v6;
-  void Add(Entry e) {
-    if (e.ipv6)
-      v6[e.address6] = std::move(e);
-    else
-      v4[Unsigned(e.address4)] = std::move(e);
-  }
+  std::vector<Entry> all;
+  void Add(Entry e) { all.push_back(std::move(e)); }
 };
 
 std::optional<std::int64_t> Digits(std::string_view text) {
@@ -63,142 +58,155 @@ std::optional<std::int64_t> IscTime(std::string_view date, std::string_view time
   return DaysFromCivil(*y, static_cast<unsigned>(*mo), static_cast<unsigned>(*d)) * 86400 + *h * 3600 + *mi * 60 + *s;
 }
 
-// The words of dhcpd.leases: strings (their escapes undone), braces and
-// semicolons as words of their own; "#" comments dropped.
+// The words of dhcpd.leases, one at a time: strings (their escapes undone
+// only when asked), braces and semicolons as words of their own; "#"
+// comments dropped.
 struct IscWord {
-  std::string text;
+  std::string_view text;  // a string's bytes between its quotes, escapes and all
   bool quoted = false;
   std::size_t line = 0;
+  bool Is(std::string_view w) const { return !quoted && text == w; }
 };
 
-std::optional<std::string> IscWords(std::string_view text, std::vector<IscWord>& words, bool& cut) {
-  std::size_t line = 1;
-  for (std::size_t at = 0; at < text.size();) {
-    const char c = text[at];
-    if (c == '\n') {
-      ++line, ++at;
-    } else if (c == ' ' || c == '\t' || c == '\r') {
-      ++at;
-    } else if (c == '#') {
-      while (at < text.size() && text[at] != '\n') ++at;
-    } else if (c == '{' || c == '}' || c == ';') {
-      words.push_back({std::string(1, c), false, line});
-      ++at;
-    } else if (c == '"') {
-      IscWord w{"", true, line};
-      ++at;
-      while (at < text.size() && text[at] != '"') {
-        if (text[at] == '\\' && at + 1 < text.size()) {
-          // \ooo octal, or the next byte as it is.
-          std::size_t n = 0;
-          unsigned value = 0;
-          while (n < 3 && at + 1 + n < text.size() && text[at + 1 + n] >= '0' && text[at + 1 + n] <= '7')
-            value = value * 8 + static_cast<unsigned>(text[at + 1 + n++] - '0');
-          if (n > 0) {
-            w.text += static_cast<char>(value & 0xFF);
-            at += 1 + n;
-          } else {
-            w.text += text[at + 1];
-            at += 2;
-          }
-          continue;
+class IscWords {
+ public:
+  explicit IscWords(std::string_view text) : text_(text) {}
+  // False at the end; cut when a string was still open there.
+  bool Next(IscWord& w) {
+    while (at_ < text_.size()) {
+      const char c = text_[at_];
+      if (c == '\n') {
+        ++line_, ++at_;
+      } else if (c == ' ' || c == '\t' || c == '\r') {
+        ++at_;
+      } else if (c == '#') {
+        while (at_ < text_.size() && text_[at_] != '\n') ++at_;
+      } else if (c == '{' || c == '}' || c == ';') {
+        w = {text_.substr(at_++, 1), false, line_};
+        return true;
+      } else if (c == '"') {
+        const std::size_t start = ++at_;
+        const std::size_t line = line_;
+        while (at_ < text_.size() && text_[at_] != '"') {
+          if (text_[at_] == '\n') ++line_;
+          at_ += text_[at_] == '\\' ? 2 : 1;
         }
-        if (text[at] == '\n') ++line;
-        w.text += text[at++];
+        if (at_ >= text_.size()) return cut = true, false;
+        w = {text_.substr(start, at_++ - start), true, line};
+        return true;
+      } else {
+        const std::size_t start = at_;
+        while (at_ < text_.size() && std::string_view(" \t\r\n{};\"#").find(text_[at_]) == std::string_view::npos) ++at_;
+        w = {text_.substr(start, at_ - start), false, line_};
+        return true;
       }
-      if (at >= text.size()) {
-        cut = true;
-        return std::nullopt;
-      }
-      ++at;
-      words.push_back(std::move(w));
-    } else {
-      const std::size_t start = at;
-      while (at < text.size() && std::string_view(" \t\r\n{};\"#").find(text[at]) == std::string_view::npos) ++at;
-      words.push_back({std::string(text.substr(start, at - start)), false, line});
     }
+    return false;
   }
-  return std::nullopt;
+  bool cut = false;
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+  std::size_t line_ = 1;
+};
+
+// A string's escapes undone: \ooo octal, or the next byte as it is.
+std::string Unescaped(std::string_view quoted) {
+  std::string out;
+  for (std::size_t at = 0; at < quoted.size();) {
+    if (quoted[at] != '\\' || at + 1 >= quoted.size()) {
+      out += quoted[at++];
+      continue;
+    }
+    std::size_t n = 0;
+    unsigned value = 0;
+    while (n < 3 && at + 1 + n < quoted.size() && quoted[at + 1 + n] >= '0' && quoted[at + 1 + n] <= '7')
+      value = value * 8 + static_cast<unsigned>(quoted[at + 1 + n++] - '0');
+    out += n > 0 ? static_cast<char>(value & 0xFF) : quoted[at + 1];
+    at += n > 0 ? 1 + n : 2;
+  }
+  return out;
 }
 
 // ISC dhcpd: "lease ADDRESS { ... }" blocks, the last of an address winning;
 // every other statement or block passed over.
 std::optional<std::string> ReadIsc(std::string_view text, std::int64_t now, Entries& entries, bool& cut,
                                    std::size_t& errorLine) {
-  std::vector<IscWord> words;
-  IscWords(text, words, cut);
-  std::size_t i = 0;
-  auto fail = [&](std::size_t at, const std::string& reason) {
-    errorLine = at < words.size() ? words[at].line : (words.empty() ? 1 : words.back().line);
+  IscWords words(text);
+  IscWord w;
+  std::vector<IscWord> st;  // one statement's words, its ";" left out
+  // The rest of a statement or block that began with `first`; false when
+  // the text ends first (cut short).
+  auto skip = [&](IscWord first) {
+    int depth = 0;
+    for (IscWord x = first;; ) {
+      if (x.Is("{")) ++depth;
+      if (x.Is("}") && --depth <= 0) return true;
+      if (x.Is(";") && depth == 0) return true;
+      if (!words.Next(x)) return false;
+    }
+  };
+  auto fail = [&](std::size_t line, const std::string& reason) {
+    errorLine = line;
     return std::optional<std::string>(reason);
   };
-  // To the end of a statement or block at the same depth; false when the
-  // text ends first (cut short).
-  auto skip = [&]() {
-    int depth = 0;
-    for (; i < words.size(); ++i) {
-      const std::string& w = words[i].text;
-      if (words[i].quoted) continue;
-      if (w == "{") ++depth;
-      if (w == "}" && --depth <= 0) return ++i, true;
-      if (w == ";" && depth == 0) return ++i, true;
-    }
-    return false;
-  };
-  while (i < words.size()) {
-    if (words[i].quoted || words[i].text != "lease") {
-      if (!words[i].quoted && words[i].text == "}") return fail(i, "a \"}\" that closes nothing");
-      if (!skip()) return cut = true, std::nullopt;
+  while (words.Next(w)) {
+    if (w.Is("}")) return fail(w.line, "a \"}\" that closes nothing");
+    if (!w.Is("lease")) {
+      if (!skip(w)) return cut = true, std::nullopt;
       continue;
     }
-    const std::size_t begin = i;
-    if (i + 2 >= words.size()) return cut = true, std::nullopt;
-    const std::optional<Ipv4Value> address = ParseStrictDottedQuad(words[i + 1].text);
-    if (!address || words[i + 2].text != "{") return fail(i, "a lease that is not \"lease a.b.c.d {\"");
-    i += 3;
+    IscWord address, brace;
+    if (!words.Next(address) || !words.Next(brace)) return cut = true, std::nullopt;
+    const std::optional<Ipv4Value> a = ParseStrictDottedQuad(address.text);
+    if (!a || !brace.Is("{")) return fail(w.line, "a lease that is not \"lease a.b.c.d {\"");
     Entry e;
-    e.address4 = *address;
+    e.address4 = *a;
     std::optional<std::int64_t> starts, ends;
     bool never = false, closed = false;
-    std::string state;
-    while (i < words.size()) {
-      const std::size_t s = i;
-      if (!words[i].quoted && words[i].text == "}") {
-        ++i;
-        closed = true;
-        break;
+    std::string_view state;
+    while (!closed) {
+      st.clear();
+      IscWord x;
+      bool more = false;
+      while ((more = words.Next(x))) {
+        if (x.Is("}") && st.empty()) {
+          closed = true;
+          break;
+        }
+        if (x.Is("{")) {
+          more = skip(x);  // a block inside the lease: passed over
+          break;
+        }
+        if (x.Is(";")) break;
+        st.push_back(x);
       }
-      if (!skip()) break;
-      // The statement's words, its ";" left out.
-      std::vector<std::string_view> st;
-      for (std::size_t k = s; k < i; ++k)
-        if (words[k].quoted || (words[k].text != ";")) st.push_back(words[k].text);
+      if (!more) break;
       if (st.empty()) continue;
-      if ((st[0] == "starts" || st[0] == "ends") && st.size() >= 2) {
-        std::optional<std::int64_t> t;
-        if (st[1] == "never") {
-          if (st[0] == "ends") never = true;
+      const std::string_view head = st[0].text;
+      if ((head == "starts" || head == "ends") && st.size() >= 2) {
+        if (st[1].text == "never") {
+          never = never || head == "ends";
           continue;
         }
-        if (st[1] == "epoch" && st.size() >= 3) t = Digits(st[2]);
-        else if (st.size() >= 4) t = IscTime(st[2], st[3]);
-        if (!t) return fail(s, "a time that is not \"W YYYY/MM/DD HH:MM:SS\"");
-        (st[0] == "starts" ? starts : ends) = t;
-      } else if (st[0] == "binding" && st.size() >= 3 && st[1] == "state") {
-        state = st[2];
-      } else if (st[0] == "client-hostname" && st.size() >= 2 && words[s + 1].quoted) {
-        e.name = st[1];
+        std::optional<std::int64_t> t;
+        if (st[1].text == "epoch" && st.size() >= 3) t = Digits(st[2].text);
+        else if (st.size() >= 4) t = IscTime(st[2].text, st[3].text);
+        if (!t) return fail(st[0].line, "a time that is not \"W YYYY/MM/DD HH:MM:SS\"");
+        (head == "starts" ? starts : ends) = t;
+      } else if (head == "binding" && st.size() >= 3 && st[1].text == "state") {
+        state = st[2].text;
+      } else if (head == "client-hostname" && st.size() >= 2 && st[1].quoted) {
+        e.name = Unescaped(st[1].text);
       }
     }
-    if (!closed) {
-      (void)begin;
-      cut = true;
-      return std::nullopt;
-    }
+    if (!closed) return cut = true, std::nullopt;
     e.active = state == "active" && (never || (ends && *ends > now));
     e.newest = starts.value_or(ends.value_or(0));
     entries.Add(std::move(e));
   }
+  if (words.cut) cut = true;
   return std::nullopt;
 }
 
@@ -372,8 +380,18 @@ LeasesRead ReadLeases(const LeasesFile& file, std::int64_t now) {
     LowerCase(e.name);
     read.leases.push_back({e.ipv6, e.address4, e.address6, std::move(e.name), e.newest});
   };
-  for (auto& [a, e] : entries.v4) keep(e);
-  for (auto& [a, e] : entries.v6) keep(e);
+  // The last entry of each address: sorted by address, the order read kept
+  // among equals.
+  std::vector<Entry>& all = entries.all;
+  std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) {
+    if (a.ipv6 != b.ipv6) return b.ipv6;
+    return a.ipv6 ? a.address6 < b.address6 : Unsigned(a.address4) < Unsigned(b.address4);
+  });
+  for (std::size_t k = 0; k < all.size(); ++k) {
+    const bool later = k + 1 < all.size() && all[k + 1].ipv6 == all[k].ipv6 &&
+                       (all[k].ipv6 ? all[k + 1].address6 == all[k].address6 : all[k + 1].address4 == all[k].address4);
+    if (!later) keep(all[k]);
+  }
   return read;
 }
 
@@ -433,16 +451,18 @@ LeaseNames NameLeases(std::vector<Lease> leases, const HostTable& hosts, std::st
     }
   }
   // A name two clients share: the newer keeps it (a host's IPv4 and IPv6
-  // leases are one host's).
-  std::map<std::pair<std::string_view, bool>, std::size_t> holder;
-  for (std::size_t i = 0; i < leases.size(); ++i) {
-    if (reason[i] >= 0) continue;
-    auto [it, fresh] = holder.emplace(std::pair(std::string_view(names[i]), leases[i].ipv6), i);
-    if (fresh) continue;
-    const std::size_t other = it->second;
-    const std::size_t older = leases[i].newest > leases[other].newest ? other : i;
-    reason[older] = 4;
-    it->second = older == i ? other : i;
+  // leases are one host's). Sorted by name, family and age, the newest of
+  // each name first.
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < leases.size(); ++i)
+    if (reason[i] < 0) order.push_back(i);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return std::tuple(std::string_view(names[a]), leases[a].ipv6, -leases[a].newest) <
+           std::tuple(std::string_view(names[b]), leases[b].ipv6, -leases[b].newest);
+  });
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    const std::size_t a = order[k - 1], b = order[k];
+    if (names[a] == names[b] && leases[a].ipv6 == leases[b].ipv6) reason[b] = 4;
   }
   for (std::size_t i = 0; i < leases.size(); ++i) {
     if (reason[i] >= 0) {

@@ -19,7 +19,10 @@ bool InDomain(std::string_view name, std::string_view domain) {
 
 MadeUpName MadeUpNameOf(std::string_view name, std::string_view domain) {
   MadeUpName made;
-  made.wildcard = name == WildcardTarget(domain) || name == WildcardLabel;
+  // Compared in place: this is asked of every name of a large hosts file.
+  made.wildcard = name == WildcardLabel || (name.size() == WildcardLabel.size() + domain.size() &&
+                                            name.substr(0, WildcardLabel.size()) == WildcardLabel &&
+                                            name.substr(WildcardLabel.size()) == domain);
   if (InDomain(name, domain) && name.size() > domain.size()) {
     const std::optional<Ipv4Value> generic = GenericLabelAddress(name.substr(0, name.size() - domain.size() - 1));
     if (generic && PrivateBlockOf(*generic) != nullptr) made.generic = generic;
