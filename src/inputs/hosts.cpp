@@ -62,7 +62,9 @@ void KeepFirstOfEach(const HostTable& table, std::vector<Name>& names, AddressHa
   auto key = [&](const std::pair<std::uint64_t, std::uint32_t>& o) {
     return std::tuple(o.first, table.NameOf(names[o.second]), names[o.second].address, o.second);
   };
-  std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+  std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : key(a) < key(b);
+  });
   std::vector<bool> repeated(names.size());
   for (std::size_t i = 1; i < order.size(); ++i) {
     const Name& a = names[order[i - 1].second];

@@ -380,27 +380,43 @@ LeasesRead ReadLeases(const LeasesFile& file, std::int64_t now) {
     LowerCase(e.name);
     read.leases.push_back({e.ipv6, e.address4, e.address6, std::move(e.name), e.newest});
   };
-  // The last entry of each address: sorted by address, the order read kept
-  // among equals.
-  std::vector<Entry>& all = entries.all;
-  std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) {
-    if (a.ipv6 != b.ipv6) return b.ipv6;
-    return a.ipv6 ? a.address6 < b.address6 : Unsigned(a.address4) < Unsigned(b.address4);
+  // The last entry of each address: its places sorted by address, then by
+  // the order read (the entries themselves stay where they are).
+  const std::vector<Entry>& all = entries.all;
+  std::vector<std::uint32_t> order(all.size());
+  for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    const Entry &x = all[a], &y = all[b];
+    if (x.ipv6 != y.ipv6) return y.ipv6;
+    if (!x.ipv6 && x.address4 != y.address4) return Unsigned(x.address4) < Unsigned(y.address4);
+    if (x.ipv6 && x.address6 != y.address6) return x.address6 < y.address6;
+    return a < b;
   });
-  for (std::size_t k = 0; k < all.size(); ++k) {
-    const bool later = k + 1 < all.size() && all[k + 1].ipv6 == all[k].ipv6 &&
-                       (all[k].ipv6 ? all[k + 1].address6 == all[k].address6 : all[k + 1].address4 == all[k].address4);
-    if (!later) keep(all[k]);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const Entry& e = all[order[k]];
+    const bool later = k + 1 < order.size() && all[order[k + 1]].ipv6 == e.ipv6 &&
+                       (e.ipv6 ? all[order[k + 1]].address6 == e.address6 : all[order[k + 1]].address4 == e.address4);
+    if (!later) keep(entries.all[order[k]]);
   }
   return read;
 }
 
 LeaseNames NameLeases(std::vector<Lease> leases, const HostTable& hosts, std::string_view domain, bool ipv6) {
   LeaseNames named;
-  std::stable_sort(leases.begin(), leases.end(), [](const Lease& a, const Lease& b) {
-    if (a.ipv6 != b.ipv6) return b.ipv6;
-    return a.ipv6 ? a.address6 < b.address6 : Unsigned(a.address4) < Unsigned(b.address4);
-  });
+  {
+    // In address order: the places sorted, then each lease moved once.
+    std::vector<std::uint32_t> order(leases.size());
+    for (std::uint32_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t x, std::uint32_t y) {
+      const Lease &a = leases[x], &b = leases[y];
+      if (a.ipv6 != b.ipv6) return b.ipv6;
+      return a.ipv6 ? a.address6 < b.address6 : Unsigned(a.address4) < Unsigned(b.address4);
+    });
+    std::vector<Lease> sorted;
+    sorted.reserve(leases.size());
+    for (std::uint32_t k : order) sorted.push_back(std::move(leases[k]));
+    leases = std::move(sorted);
+  }
   // Why a lease was left out, in the order the lines are said.
   static constexpr std::string_view kReasons[] = {
       "not a host name", "outside the domain", "a name the run gives itself", "named by a hosts file",

@@ -754,7 +754,8 @@ resolver_rerun() {  # SERIAL ARGS...
 # which the run refuses.
 secondary_lifecycle() {  # WORK ZONQUIST
   base=$1 zonquist=$2
-  local copy=$1/secondary-zones a catalogs=() at
+  local copy=$1/secondary-zones a at
+  secondary_catalogs=()  # a global: the trap runs after the function has returned
   ip link set lo up
   for a in 1 2 3 4; do ip addr add "10.53.0.$a/32" dev lo; done
   export PRIMARY=10.53.0.1 SECONDARY="10.53.0.2; 10.53.0.3; 10.53.0.4"
@@ -765,7 +766,7 @@ secondary_lifecycle() {  # WORK ZONQUIST
   run_here corp.internal. --serial 1
   cp "$zones/BOOT.INC" "$copy/"
   auth_pid= res_pid= auth_launched= res_launched=
-  trap 'as_primary; stop_server; as_secondary; stop_server; for a in "${catalogs[@]}"; do kill "$a"; wait "$a"; done 2>/dev/null' EXIT
+  trap 'as_primary; stop_server; as_secondary; stop_server; for a in "${secondary_catalogs[@]}"; do kill "$a"; wait "$a"; done 2>/dev/null' EXIT
   as_primary
   NS_ADDRESS=10.53.0.1 configure_and_start bind-primary "$zones" "$work"
   keep_pids
@@ -775,7 +776,7 @@ secondary_lifecycle() {  # WORK ZONQUIST
   for a in bind-catalog:10.53.0.3 knot-catalog:10.53.0.4; do
     address=${a#*:} work=$base/${a%%:*} stock_config "${a%%:*}" "$base/${a%%:*}-zones" "$base/${a%%:*}"
     address=${a#*:} start_server "${a%%:*}" "$base/${a%%:*}"
-    catalogs+=("$launched")
+    secondary_catalogs+=("$launched")
   done
   as_secondary
   configure_and_start nsd-secondary "$copy" "$work"
