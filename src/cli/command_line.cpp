@@ -112,18 +112,6 @@ SwitchScan ParseCommandLine(std::string commandText) {
 
 namespace {
 
-// Decimal digits only, no sign and no leading zero, at most `largest`.
-std::optional<std::int64_t> WholeNumber(std::string_view text, std::int64_t largest) {
-  if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
-  std::int64_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (n > largest) return std::nullopt;
-  return n;
-}
-
 constexpr std::int64_t kLargestSerial = 4294967295;  // RFC 1982's 32 bits
 constexpr std::int64_t kLargestTtl = 2147483647;     // RFC 2181
 
@@ -131,7 +119,7 @@ constexpr std::int64_t kLargestTtl = 2147483647;     // RFC 2181
 using OptionReader = std::optional<std::string> (*)(std::string_view value, std::int64_t runStart, ZoneOptions&);
 
 std::optional<std::string> ReadSerial(std::string_view value, std::int64_t runStart, ZoneOptions& options) {
-  std::optional<std::int64_t> n = WholeNumber(value, kLargestSerial);
+  std::optional<std::int64_t> n = ParseWholeNumber(value, kLargestSerial);
   if (value == "unixtime" || value == "next") {
     if (runStart < 1 || runStart > kLargestSerial)
       return "Error: --serial " + std::string(value) + ": the clock reads " + std::to_string(runStart) +
@@ -159,7 +147,7 @@ std::optional<std::string> ReadCatalog(std::string_view value, std::int64_t, Zon
 }
 
 std::optional<std::string> ReadTtl(std::string_view value, std::int64_t, ZoneOptions& options) {
-  std::optional<std::int64_t> n = WholeNumber(value, kLargestTtl);
+  std::optional<std::int64_t> n = ParseWholeNumber(value, kLargestTtl);
   if (!n) return "Error: --ttl takes a number of seconds from 0 to 2147483647, not \"" + Shown(value) + "\"";
   options.ttl = *n;
   options.lines.push_back(" + TTL " + std::to_string(*n) + " on every record");

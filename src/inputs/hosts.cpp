@@ -1,4 +1,5 @@
 #include "inputs/hosts.h"
+#include "inputs/text_lines.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -134,11 +135,7 @@ HostsParse ParseHosts(const std::vector<HostsFile>& files, std::string_view doma
     };
     for (std::size_t at = 0; at < text.size();) {
       ++lineNumber;
-      // A line ends at LF, CR LF or a lone CR.
-      std::size_t end = at;
-      while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-      std::string_view line = text.substr(at, end - at);
-      at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+      std::string_view line = NextLine(text, at);
       line = line.substr(0, line.find('#'));
       std::size_t cursor = 0;
       auto blank = [](char c) { return c == ' ' || c == '\t'; };

@@ -5,6 +5,7 @@
 #include <set>
 #include <tuple>
 
+#include "inputs/text_lines.h"
 #include "output/console.h"
 #include "zones/names.h"
 #include "zones/zone_table.h"
@@ -243,11 +244,8 @@ std::optional<std::string> ReadKea(std::string_view text, std::int64_t now, Entr
   std::size_t lineNumber = 0;
   for (std::size_t at = 0; at < text.size();) {
     ++lineNumber;
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const bool ended = end < text.size();
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    bool ended = false;
+    const std::string_view line = NextLine(text, at, &ended);
     if (line.empty()) continue;
     const std::vector<std::string_view> fields = SplitCommas(line);
     if (fields[0] == "address") {
@@ -297,10 +295,8 @@ std::optional<std::string> ReadDnsmasq(std::string_view text, std::int64_t now, 
   std::size_t lineNumber = 0;
   for (std::size_t at = 0; at < text.size();) {
     ++lineNumber;
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const bool ended = end < text.size();
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
+    bool ended = false;
+    const std::string_view line = NextLine(text, at, &ended);
     std::vector<std::string_view> fields;
     for (std::size_t f = 0; f < line.size();) {
       while (f < line.size() && (line[f] == ' ' || line[f] == '\r')) ++f;

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "inputs/text_lines.h"
 #include "output/console.h"
 #include "zones/address.h"
 #include "zones/names.h"
@@ -62,16 +63,6 @@ std::optional<std::string> Tokens(std::string_view line, std::vector<Token>& tok
   return std::nullopt;
 }
 
-std::optional<std::int64_t> Number(std::string_view text, std::int64_t largest) {
-  if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
-  std::int64_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (n > largest) return std::nullopt;
-  return n;
-}
 
 // A name of a line made absolute and lower case; "@" is the domain. The
 // reason when it cannot be one.
@@ -167,7 +158,7 @@ std::optional<std::string> Data(Record& r, const std::vector<Token>& words, std:
     return r.type + " takes " + form;
   };
   auto port = [&](std::string_view text, const char* what) -> std::optional<std::string> {
-    if (Number(text, 65535)) return std::nullopt;
+    if (ParseWholeNumber(text, 65535)) return std::nullopt;
     return std::string(what) + " " + Shown(text) + " is not a number from 0 to 65535";
   };
   if (r.type == "A") {
@@ -235,10 +226,7 @@ RecordsParse ParseRecords(const std::vector<RecordsFile>& files, const RecordsCo
     };
     for (std::size_t at = 0; at < text.size();) {
       ++lineNumber;
-      std::size_t end = at;
-      while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-      const std::string_view line = text.substr(at, end - at);
-      at = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
+      const std::string_view line = NextLine(text, at);
       if (std::optional<std::string> e = Tokens(line, tokens)) return fail(*e);
       if (tokens.empty()) continue;
       const bool continued = line[0] == ' ' || line[0] == '\t';
@@ -248,7 +236,7 @@ RecordsParse ParseRecords(const std::vector<RecordsFile>& files, const RecordsCo
         UpperCase(directive);
         if (directive == "$TTL") {
           if (tokens.size() != 2 || tokens[1].quoted) return fail("$TTL takes a number of seconds");
-          const std::optional<std::int64_t> n = Number(tokens[1].text, kLargestTtl);
+          const std::optional<std::int64_t> n = ParseWholeNumber(tokens[1].text, kLargestTtl);
           if (!n) return fail("$TTL " + Shown(tokens[1].text) + " is not a number of seconds from 0 to 2147483647");
           fileTtl = *n;
           continue;
@@ -282,7 +270,7 @@ RecordsParse ParseRecords(const std::vector<RecordsFile>& files, const RecordsCo
         } else if (word == "CH" || word == "HS" || word == "CS") {
           return fail("the class " + Shown(tokens[i].text) + ": every record here is IN");
         } else if (ttl < 0 && !word.empty() && word[0] >= '0' && word[0] <= '9') {
-          const std::optional<std::int64_t> n = Number(word, kLargestTtl);
+          const std::optional<std::int64_t> n = ParseWholeNumber(word, kLargestTtl);
           if (!n) return fail("the TTL " + Shown(tokens[i].text) + " is not a number of seconds from 0 to 2147483647");
           ttl = *n;
         } else {

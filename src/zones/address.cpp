@@ -141,3 +141,14 @@ std::string FormatIpv6(const Ipv6Value& v) {
   }
   return text;
 }
+
+std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t largest) {
+  if (text.empty() || text.size() > 10 || (text.size() > 1 && text[0] == '0')) return std::nullopt;
+  std::int64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n > largest) return std::nullopt;
+  return n;
+}

@@ -24,6 +24,10 @@ inline constexpr Ipv4Value Quad(unsigned a, unsigned b, unsigned c, unsigned d) 
 // or leading zero; nothing when the text is anything else.
 std::optional<Ipv4Value> ParseStrictDottedQuad(std::string_view text);
 
+// A decimal number as user input: digits only, no sign, no leading zero,
+// at most `largest` (below 10^10); nothing otherwise.
+std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t largest);
+
 // An inclusive range of addresses, first <= last in signed order.
 struct AddressRange {
   Ipv4Value first;
